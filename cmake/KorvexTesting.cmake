@@ -19,6 +19,9 @@ endif()
 # Natively every test case is its own ctest entry; under Wine the whole binary
 # is one entry, because each start of a Windows program costs a second or more.
 function(korvex_test name)
+  if(KORVEX_FUZZ)
+    return()  # the fuzz build makes only fuzz targets
+  endif()
   cmake_parse_arguments(T "OWN_MAIN" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   if(T_OWN_MAIN)
