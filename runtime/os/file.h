@@ -10,6 +10,12 @@
 
 #include "runtime/os/status.h"
 
+#ifdef _WIN32
+// Our functions, not the <windows.h> macros of the same names.
+#undef DeleteFile
+#undef CopyFile
+#endif
+
 namespace korvex::os {
 
 enum class Access { Read, Write, ReadWrite };
@@ -54,11 +60,24 @@ class File {
 Status OpenFile(const std::string& path, Access access, Share share, Disposition disposition,
                 std::unique_ptr<File>* out);
 
+// Refused with SharingViolation while any handle has the file open.
 Status DeleteFile(const std::string& path);
-// Replaces to when it exists.
+// Replaces to when it exists. Refused while either file is open (an open
+// from: SharingViolation; an open to: AccessDenied).
 Status RenameFile(const std::string& from, const std::string& to);
-// Replaces to when it exists.
+// Replaces to when it exists. Either may be open elsewhere; copying a file
+// onto itself is refused with SharingViolation.
 Status CopyFile(const std::string& from, const std::string& to);
+// True for an existing file (not a directory).
 bool FileExists(const std::string& path);
+
+#ifdef _WIN32
+// <windows.h> turns DeleteFile and CopyFile into macros for its ...A
+// functions. Included later, it renames calls of ours to these, which forward.
+inline Status DeleteFileA(const std::string& path) { return DeleteFile(path); }
+inline Status CopyFileA(const std::string& from, const std::string& to) {
+  return CopyFile(from, to);
+}
+#endif
 
 }  // namespace korvex::os
