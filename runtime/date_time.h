@@ -28,8 +28,12 @@ struct TimeParts {
   uint8_t hundredths = 0;
 };
 
+// Also sets this thread's February length and "last examined year was leap" flag.
 bool LeapYear(int32_t year);
-// Expands a year below 100 around the cached current year with the century window.
+// The flag set by the last LeapYear (or any date conversion) on this thread.
+bool LastExaminedYearWasLeap();
+// Expands a year 0..99 around the cached current year Y with the century window W:
+// the result lies in Y - W + 1 .. Y + 100 - W. Other years are returned as they are.
 int32_t ExpandYear(int32_t year, int window = kDefaultCenturyWindow);
 // The current local year, read once and cached for the life of the process.
 int32_t CurrentYear();
@@ -49,7 +53,8 @@ int32_t Year(int32_t serial);
 int32_t Today();
 int32_t Clock();
 
-// AGE(birth [, base]); base 0 means today.
+// AGE(birth [, base]); base 0 means today. 255 asterisks when either date is invalid
+// or birth is later than base even a century earlier.
 std::string Age(int32_t birth, int32_t base = 0);
 
 // Packed DATE field value: year * 65536 + month * 256 + day (0 for an invalid serial).
@@ -66,5 +71,7 @@ bool TimeComponents(int32_t serial, TimeParts* parts);
 // Default month names and markers, which the locale may later replace.
 const char* MonthName(int month);       // "January".."December"; "" outside 1..12
 const char* MonthShortName(int month);  // "Jan".."Dec"
+const char* AmMarker();                 // "AM"
+const char* PmMarker();                 // "PM"
 
 }  // namespace korvex
