@@ -1,0 +1,62 @@
+// The pages of one open file held in memory: found by address through 100 hash
+// chains, with separate least-recently-used lists for clean and dirty pages.
+// Dirty pages stay until the next commit; clean ones are dropped beyond the bounds.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <vector>
+
+#include "data/brisken/page.h"
+
+namespace korvex::brisken {
+
+class PageCache {
+ public:
+  static constexpr size_t kChains = 100;
+  static constexpr size_t kMinPages = 20;   // never trimmed below this
+  static constexpr size_t kMaxPages = 100;  // trimmed above this
+  // Planned bytes of clean pages beyond which the cache is trimmed down towards kMinPages.
+  static constexpr size_t kCleanBytesBudget = 1 << 20;
+
+  PageCache() = default;
+  PageCache(const PageCache&) = delete;
+  PageCache& operator=(const PageCache&) = delete;
+
+  // The cached page at address, marked most recently used; nullptr when absent.
+  Page* Find(uint32_t address);
+  // Takes a page whose address is not cached yet; it starts clean unless dirty() is set.
+  Page* Insert(std::unique_ptr<Page> page);
+  // Files the page under a new address. REQUIRES: new_address not cached.
+  void Rekey(Page* page, uint32_t new_address);
+  // Drops the page (freed from the tree).
+  void Erase(Page* page);
+  void MarkDirty(Page* page);
+  // After a commit: every dirty page becomes clean, then the cache is trimmed.
+  void MarkAllClean();
+  // Drops least recently used clean pages while the bounds say so. Pages named in
+  // `keep` survive.
+  void Trim(const Page* keep = nullptr);
+  void Clear();
+
+  size_t size() const { return count_; }
+  size_t dirty_count() const { return dirty_.size(); }
+  size_t clean_count() const { return clean_.size(); }
+  // Dirty pages, least recently used first.
+  std::vector<Page*> DirtyPages() const { return {dirty_.rbegin(), dirty_.rend()}; }
+
+ private:
+  std::vector<std::unique_ptr<Page>>& Chain(uint32_t address) { return chains_[address % kChains]; }
+  std::unique_ptr<Page> Unlink(Page* page);
+
+  std::array<std::vector<std::unique_ptr<Page>>, kChains> chains_;  // by address mod 100
+  std::list<Page*> clean_;  // most recently used first
+  std::list<Page*> dirty_;  // most recently used first
+  size_t count_ = 0;
+  size_t clean_bytes_ = 0;  // planned sizes of clean pages, as of their last listing
+};
+
+}  // namespace korvex::brisken
