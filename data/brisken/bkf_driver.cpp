@@ -1,0 +1,592 @@
+#include "data/brisken/bkf_driver.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "data/brisken/brisken_file.h"
+#include "data/brisken/file_name.h"
+#include "data/brisken/table.h"
+#include "data/brisken/table_copy.h"
+#include "data/driver/error_codes.h"
+#include "data/driver/operation.h"
+#include "data/driver/properties.h"
+#include "runtime/os/file.h"
+
+namespace korvex::brisken {
+
+using namespace driver;
+
+namespace {
+
+constexpr uint32_t kDefaultOpenMode = 0x22;   // read/write, deny write
+constexpr uint32_t kDefaultShareMode = 0x42;  // read/write, deny none
+
+// One operating-system file used by the tables of this process.
+struct SharedFile {
+  std::string path;
+  std::unique_ptr<BriskenFile> file;
+};
+
+std::mutex registry_mutex;
+std::map<std::string, std::weak_ptr<SharedFile>>& Registry() {
+  static std::map<std::string, std::weak_ptr<SharedFile>> files;
+  return files;
+}
+
+std::mutex tcf_mutex;
+std::string& TcfName() {
+  static std::string name;
+  return name;
+}
+
+int32_t OsCode(const os::Status& s) {
+  switch (s.kind()) {
+    case os::ErrorKind::NotFound: return kErrFileNotFound;
+    case os::ErrorKind::PathNotFound: return kErrPathNotFound;
+    case os::ErrorKind::AccessDenied:
+    case os::ErrorKind::SharingViolation:
+    case os::ErrorKind::LockViolation: return kErrAccessDenied;
+    default: return kErrFileSystem;
+  }
+}
+
+// The open file at path, shared with other users in the process, or opened now.
+int32_t Acquire(const std::string& path, uint32_t mode, std::shared_ptr<SharedFile>* out) {
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  auto& files = Registry();
+  auto it = files.find(path);
+  if (it != files.end()) {
+    if (std::shared_ptr<SharedFile> shared = it->second.lock()) {
+      // One handle serves the process; it cannot gain write access afterwards.
+      if ((mode & mode::kAccessMask) != 0 && !shared->file->writable()) return kErrAccessDenied;
+      *out = std::move(shared);
+      return kNoError;
+    }
+  }
+  auto shared = std::make_shared<SharedFile>();
+  shared->path = path;
+  Status s = BriskenFile::Open(path, mode, &shared->file);
+  if (!s.ok()) return s.code();
+  files[path] = shared;
+  *out = std::move(shared);
+  return kNoError;
+}
+
+// Gives up one use; the last one commits and closes the file.
+int32_t Release(std::shared_ptr<SharedFile>* shared) {
+  if (!*shared) return kNoError;
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  int32_t code = kNoError;
+  if (shared->use_count() == 1) {
+    code = (*shared)->file->Close().code();
+    Registry().erase((*shared)->path);
+  }
+  shared->reset();
+  return code;
+}
+
+bool OpenElsewhere(const std::string& path) {
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  auto it = Registry().find(path);
+  return it != Registry().end() && !it->second.expired();
+}
+
+class BkfState : public DriverState {
+ public:
+  // A control block dropped while open still gets its changes written.
+  ~BkfState() override {
+    table.reset();
+    Release(&shared);
+  }
+  int CurrentKey() const override { return table ? table->current_key() : 0; }
+  bool IsWatched() const override { return table && table->watched(); }
+  bool IsHolding() const override { return table && table->holding(); }
+
+  std::shared_ptr<SharedFile> shared;
+  std::unique_ptr<Table> table;
+  FileName name;
+  bool suffix = false;      // opened through "\!" and a table name
+  bool locked = false;      // LOCK in force
+  bool full_build = false;  // SEND "FULLBUILD"
+};
+
+BkfState& StateOf(FileControlBlock& file) { return static_cast<BkfState&>(*file.state); }
+
+int32_t ParseName(const FileControlBlock& file, FileName* name, bool* suffix) {
+  const std::string& text = file.FileName();
+  if (text.empty()) return kErrInvalidFilename;
+  Status s = ParseFileName(text, name);
+  if (!s.ok()) return s.code();
+  *suffix = text.find("\\!") != std::string::npos;
+  return kNoError;
+}
+
+int32_t KeyArg(const FileControlBlock& file, const Arguments& args, int* key) {
+  const KeyDeclaration* decl = nullptr;
+  if (!args.GetKey(0, &decl)) return kErrInvalidParameterCount;
+  *key = KeyNumber(file.declaration(), decl);
+  return *key == 0 ? kErrInvalidParameterCount : kNoError;
+}
+
+// A position or other byte string given as a buffer or a text.
+bool BytesArg(const Arguments& args, size_t index, std::string* out) {
+  std::span<uint8_t> buffer;
+  std::string_view text;
+  if (args.GetBuffer(index, &buffer)) {
+    out->assign(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+    return true;
+  }
+  if (args.GetText(index, &text)) {
+    out->assign(text);
+    return true;
+  }
+  return false;
+}
+
+// Hands bytes back through a text answer or into a buffer (78 when it is too small).
+int32_t AnswerBytes(const Arguments& args, size_t index, const std::string& bytes) {
+  std::string* text = nullptr;
+  std::span<uint8_t> buffer;
+  if (args.GetTextAnswer(index, &text)) {
+    *text = bytes;
+    return kNoError;
+  }
+  if (args.GetBuffer(index, &buffer)) {
+    if (buffer.size() < bytes.size()) return kErrInvalidParameterCount;
+    std::memcpy(buffer.data(), bytes.data(), bytes.size());
+    return kNoError;
+  }
+  return kErrInvalidParameterCount;
+}
+
+int32_t AnswerNumber(const Arguments& args, size_t index, int64_t value) {
+  int64_t* place = nullptr;
+  if (!args.GetNumberAnswer(index, &place)) return kErrInvalidParameterCount;
+  *place = value;
+  return kNoError;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+  auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+    size_t j = 0;
+    while (j < word.size() && up(text[i + j]) == word[j]) ++j;
+    if (j == word.size()) return true;
+  }
+  return false;
+}
+
+class Runner {
+ public:
+  Runner(FileControlBlock& file, const Arguments& args, int32_t* answer)
+      : file_(file), args_(args), answer_(answer), state_(StateOf(file)) {}
+
+  int32_t Run(int op);
+
+ private:
+  RecordBuffers Buffers() { return {file_.record(), &file_.memos}; }
+  Table* table() { return state_.table.get(); }
+
+  int32_t Open(uint32_t default_mode);
+  int32_t Create();
+  int32_t Close();
+  int32_t RemoveOp();
+  int32_t CopyOp(bool move);
+  int32_t Send();
+  int32_t Flush();
+  int32_t Property(bool set);
+
+  FileControlBlock& file_;
+  const Arguments& args_;
+  int32_t* answer_;
+  BkfState& state_;
+};
+
+int32_t Runner::Open(uint32_t default_mode) {
+  if (table()) return kErrFileAlreadyOpen;
+  int64_t mode = default_mode;
+  args_.GetNumber(0, &mode);
+  int32_t code = ParseName(file_, &state_.name, &state_.suffix);
+  // A missing file is not made as a side effect of an OPEN that then fails.
+  if (code == kNoError && !os::FileExists(state_.name.path)) code = kErrFileNotFound;
+  if (code == kNoError) {
+    code = Acquire(state_.name.path, static_cast<uint32_t>(mode) & ~mode::kCreate, &state_.shared);
+  }
+  if (code == kNoError) {
+    code = Table::Open(state_.shared->file.get(), state_.name.table, file_.declaration(),
+                       &state_.table);
+  }
+  if (code == kNoError && file_.record().size() < state_.table->record_size()) {
+    code = kErrInvalidRecordDeclaration;
+  }
+  if (code != kNoError) {
+    state_.table.reset();
+    Release(&state_.shared);
+    file_.flags |= kFcbDiscardState;
+  }
+  return code;
+}
+
+int32_t Runner::Create() {
+  if ((file_.attributes & kFileCreate) == 0) return kErrNoCreateAttribute;
+  if (table()) return kErrFileAlreadyOpen;
+  FileName name;
+  bool suffix = false;
+  int32_t code = ParseName(file_, &name, &suffix);
+  if (code != kNoError) return code;
+  uint32_t mode = mode::kDenyNone | 2;
+  // Without a table name the file is made anew; a named table is replaced on its
+  // own, so the file's other tables survive.
+  if (!suffix) {
+    if (OpenElsewhere(name.path)) return kErrAccessDenied;
+    mode |= mode::kCreate;
+  }
+  std::shared_ptr<SharedFile> shared;
+  code = Acquire(name.path, mode, &shared);
+  if (code != kNoError) return code;
+  std::unique_ptr<Table> t;
+  code = Table::Create(shared->file.get(), name.table, file_.declaration(), &t);
+  t.reset();
+  if (code == kNoError) code = shared->file->Commit().code();
+  int32_t closed = Release(&shared);
+  return code != kNoError ? code : closed;
+}
+
+int32_t Runner::Close() {
+  if (!table()) return kErrFileNotOpen;
+  state_.table.reset();
+  file_.flags |= kFcbDiscardState;
+  return Release(&state_.shared);
+}
+
+int32_t Runner::RemoveOp() {
+  FileName name;
+  bool suffix = false;
+  int32_t code = ParseName(file_, &name, &suffix);
+  if (code != kNoError) return code;
+  if (table()) {
+    code = Close();
+    if (code != kNoError) return code;
+  }
+  if (suffix) {
+    // Only the named table goes; the file and its other tables stay.
+    std::shared_ptr<SharedFile> shared;
+    if (!os::FileExists(name.path)) return kErrFileNotFound;
+    code = Acquire(name.path, mode::kDenyNone | 2, &shared);
+    if (code != kNoError) return code;
+    code = Table::Drop(shared->file.get(), name.table);
+    int32_t closed = Release(&shared);
+    return code != kNoError ? code : closed;
+  }
+  if (OpenElsewhere(name.path)) return kErrAccessDenied;
+  return RemoveFile(name.path).code();
+}
+
+int32_t Runner::CopyOp(bool move) {
+  std::string_view target_text;
+  if (!args_.GetText(0, &target_text)) return kErrInvalidParameterCount;
+  FileName source, target;
+  bool suffix = false;
+  int32_t code = ParseName(file_, &source, &suffix);
+  if (code != kNoError) return code;
+  Status s = ParseFileName(std::string(target_text), &target);
+  if (!s.ok()) return s.code();
+  if (!os::FileExists(source.path)) return kErrFileNotFound;
+  if (!suffix) {
+    if (move) {
+      if (OpenElsewhere(source.path)) return kErrFileAlreadyOpen;
+      os::Status os = os::RenameFile(source.path, target.path);
+      return os.ok() ? kNoError : OsCode(os);
+    }
+    {
+      // Pending changes of an open copy belong in the copy.
+      std::shared_ptr<SharedFile> shared;
+      if (OpenElsewhere(source.path) && Acquire(source.path, 0, &shared) == kNoError &&
+          shared->file->writable()) {
+        code = shared->file->Commit().code();
+      }
+      Release(&shared);
+      if (code != kNoError) return code;
+    }
+    os::Status os = os::CopyFile(source.path, target.path);
+    return os.ok() ? kNoError : OsCode(os);
+  }
+  std::shared_ptr<SharedFile> from, to;
+  code = Acquire(source.path, mode::kDenyNone | 2, &from);
+  if (code == kNoError) code = Acquire(target.path, mode::kDenyNone | 2, &to);
+  if (code == kNoError) {
+    code = CopyTable(from->file.get(), source.table, to->file.get(), target.table, move);
+  }
+  if (code == kNoError) code = to->file->Commit().code();
+  if (code == kNoError && move) code = from->file->Commit().code();
+  int32_t closed = Release(&to);
+  int32_t closed_source = Release(&from);
+  if (code != kNoError) return code;
+  return closed != kNoError ? closed : closed_source;
+}
+
+int32_t Runner::Flush() {
+  if (!table()) return kErrFileNotOpen;
+  if (!state_.shared->file->writable()) return kNoError;
+  return state_.shared->file->Commit().code();
+}
+
+int32_t Runner::Send() {
+  std::string_view command;
+  std::string* reply = nullptr;
+  if (!args_.GetText(0, &command)) return kErrInvalidParameterCount;
+  std::string out;
+  auto value_after = [&](std::string_view word, std::string_view* value) {
+    size_t at = command.find(word);
+    if (at == std::string_view::npos) return false;
+    std::string_view rest = command.substr(at + word.size());
+    if (rest.empty() || rest[0] != '=') return false;
+    *value = rest.substr(1);
+    return true;
+  };
+  std::string_view value;
+  if (ContainsNoCase(command, "REGISTER")) {
+    out = std::to_string(reinterpret_cast<uintptr_t>(&BkfDriverRecord()));
+  } else if (StartsWith(command, "FULLBUILD")) {
+    if (!table()) return kErrFileNotOpen;
+    if (value_after("FULLBUILD", &value)) state_.full_build = value == "ON";
+    out = state_.full_build ? "ON" : "OFF";
+  } else if (StartsWith(command, "FLAGS")) {
+    if (!table()) return kErrFileNotOpen;
+    if (!state_.suffix) {
+      int32_t code = kNoError;
+      if (value_after("FLAGS", &value)) {
+        code = table()->SetFlags(static_cast<uint32_t>(std::strtoul(std::string(value).c_str(),
+                                                                    nullptr, 10)));
+      }
+      uint32_t flags = 0;
+      if (code == kNoError) code = table()->GetFlags(&flags);
+      if (code != kNoError) return code;
+      out = std::to_string(flags);
+    }
+  } else if (command.find("PNM=") != std::string_view::npos) {
+    if (!table()) return kErrFileNotOpen;
+    if (!state_.suffix) {
+      std::string from(command.substr(command.find("PNM=") + 4));
+      std::vector<std::string> names;
+      int32_t code = Table::ListTables(state_.shared->file.get(), &names);
+      if (code != kNoError) return code;
+      auto it = std::lower_bound(names.begin(), names.end(), from);
+      if (it != names.end()) out = *it;
+    }
+  } else if (command.find("TCF") != std::string_view::npos) {
+    std::lock_guard<std::mutex> lock(tcf_mutex);
+    if (value_after("TCF", &value)) TcfName().assign(value);
+    out = TcfName();
+  }
+  if (args_.GetTextAnswer(1, &reply)) *reply = out;
+  return kNoError;
+}
+
+int32_t Runner::Property(bool set) {
+  int64_t number = 0;
+  if (!args_.GetNumber(0, &number)) return kErrInvalidParameterCount;
+  if (set) {
+    std::string_view value;
+    if (!args_.GetText(1, &value)) return kErrInvalidParameterCount;
+    SetFileProperty(file_, static_cast<uint32_t>(number), value);
+    return kNoError;
+  }
+  std::string* value = nullptr;
+  if (!args_.GetTextAnswer(1, &value)) return kErrInvalidParameterCount;
+  GetFileProperty(file_, static_cast<uint32_t>(number), value);
+  return kNoError;
+}
+
+int32_t Runner::Run(int op) {
+  switch (op) {
+    case kOpOpen: return Open(kDefaultOpenMode);
+    case kOpShare: return Open(kDefaultShareMode);
+    case kOpCreate: return Create();
+    case kOpClose: return Close();
+    case kOpRemove: return RemoveOp();
+    case kOpCopy: return CopyOp(false);
+    case kOpRename: return CopyOp(true);
+    case kOpSend: return Send();
+    case kOpGetProperty: return Property(false);
+    case kOpSetProperty: return Property(true);
+    case kOpGetPropertyKey:
+    case kOpSetPropertyKey: return kNoError;  // no key property of its own
+    case kOpLogout:
+    case kOpCommit:
+    case kOpRollback: return kErrUnsupportedFunction;  // transactions come with locking
+    case kOpBuildDynFilter: return kErrUnsupportedFunction;
+    case kOpBlobYield:
+    case kOpBlobTake:
+    case kOpBlobSize:
+    case kOpBlobGetProp:
+    case kOpBlobSetProp: return kErrUnsupportedFunction;
+    default: break;
+  }
+
+  // Everything below works on an open table.
+  Table* t = table();
+  if (t == nullptr) {
+    if (op == kOpEof || op == kOpBof) *answer_ = 1;
+    return kErrFileNotOpen;
+  }
+  int key = 0;
+  int64_t number = 0;
+  int32_t code = kNoError;
+  if (IsKeyedOperation(op)) {
+    code = KeyArg(file_, args_, &key);
+    if (code != kNoError) return code;
+  }
+  auto number_arg = [&](size_t index) {
+    return args_.GetNumber(index, &number) && number >= 0 && number <= 0xFFFFFFFFll;
+  };
+  std::string bytes;
+  switch (op) {
+    case kOpAdd:
+    case kOpAppend: return t->Add(Buffers());
+    case kOpPut: return t->Put(Buffers());
+    case kOpPutFilePtr:
+      if (!number_arg(0)) return kErrInvalidParameterCount;
+      return t->PutAt(static_cast<uint32_t>(number), Buffers());
+    case kOpDelete: return t->Delete();
+    case kOpGetFileKey: return t->GetByKey(key, Buffers());
+    case kOpGetFilePtr:
+      if (!number_arg(0)) return kErrInvalidParameterCount;
+      return t->GetByNumber(static_cast<uint32_t>(number), Buffers());
+    case kOpGetKeyPtr:
+      if (!number_arg(1)) return kErrInvalidParameterCount;
+      return t->GetByNumber(static_cast<uint32_t>(number), Buffers());
+    case kOpRegetFile:
+      if (!BytesArg(args_, 0, &bytes)) return kErrInvalidParameterCount;
+      return t->Reget(0, bytes, Buffers());
+    case kOpRegetKey:
+      if (!BytesArg(args_, 1, &bytes)) return kErrInvalidParameterCount;
+      return t->Reget(key, bytes, Buffers());
+    case kOpSetFile: return t->SetFile();
+    case kOpSetFilePtr:
+      if (!number_arg(0)) return kErrInvalidParameterCount;
+      return t->SetFilePtr(static_cast<uint32_t>(number));
+    case kOpSetKey: return t->SetKey(key);
+    case kOpSetKeyPtr:
+      if (!number_arg(1)) return kErrInvalidParameterCount;
+      return t->SetKeyPtr(key, static_cast<uint32_t>(number));
+    case kOpSetFileKey:
+    case kOpSetKeyKey: return t->SetKeyValue(key, file_.record(), 0);
+    case kOpSetKeyKeyPtr:
+      if (!number_arg(1)) return kErrInvalidParameterCount;
+      return t->SetKeyValue(key, file_.record(), static_cast<uint32_t>(number));
+    case kOpNext: return t->Next(Buffers());
+    case kOpPrevious: return t->Previous(Buffers());
+    case kOpSkip:
+      if (!args_.GetNumber(0, &number)) return kErrInvalidParameterCount;
+      return t->Skip(number);
+    case kOpEof:
+    case kOpBof: {
+      bool end = true;
+      code = t->AtEnd(op == kOpEof, &end);
+      *answer_ = end ? 1 : 0;
+      return code;
+    }
+    case kOpPositionFile:
+    case kOpPositionKey:
+      code = t->Position(key, &bytes);
+      return code != kNoError ? code : AnswerBytes(args_, key == 0 ? 0 : 1, bytes);
+    case kOpResetFile:
+    case kOpResetKey:
+      if (!BytesArg(args_, key == 0 ? 0 : 1, &bytes)) return kErrInvalidParameterCount;
+      return t->Reset(key, bytes);
+    case kOpRecordsFile:
+    case kOpRecordsKey: {
+      uint32_t count = 0;
+      code = t->Records(key, &count);
+      return code != kNoError ? code : AnswerNumber(args_, key == 0 ? 0 : 1, count);
+    }
+    case kOpPointerFile:
+    case kOpPointerKey: return AnswerNumber(args_, key == 0 ? 0 : 1, t->current());
+    case kOpBytes: return AnswerNumber(args_, 0, static_cast<int64_t>(t->last_size()));
+    case kOpDuplicate:
+    case kOpDuplicateKey: {
+      bool duplicate = false;
+      code = t->Duplicate(key, file_.record(), &duplicate);
+      if (code != kNoError) return code;
+      *answer_ = duplicate ? 1 : 0;
+      int64_t* place = nullptr;
+      if (args_.GetNumberAnswer(key == 0 ? 0 : 1, &place)) *place = duplicate ? 1 : 0;
+      return kNoError;
+    }
+    case kOpBuildFile: return t->Build(0);
+    case kOpBuildKey:
+    case kOpBuildDyn: return t->Build(key);
+    case kOpEmpty: return t->Empty();
+    case kOpNoMemo: t->SkipMemosOnce(); return kNoError;
+    case kOpName: {
+      std::string* name = nullptr;
+      if (!args_.GetTextAnswer(0, &name)) return kErrInvalidParameterCount;
+      *name = file_.FileName();
+      return kNoError;
+    }
+    case kOpFlush: return Flush();
+    case kOpPack:
+    case kOpStream: return kNoError;  // pages are compacted at every commit
+    case kOpHoldFile:
+    case kOpHoldFileSec: t->RequestHold(); return kNoError;
+    case kOpRelease: t->Release(); return kNoError;
+    case kOpLockFile:
+    case kOpLockFileSec: state_.locked = true; return kNoError;
+    case kOpUnlock: state_.locked = false; return kNoError;
+    case kOpWatch: t->RequestWatch(); return kNoError;
+    default: return kErrUnsupportedFunction;
+  }
+}
+
+int32_t EntryFunction(int operation, FileControlBlock* file, const Arguments* args) {
+  return Dispatch(BkfDriver::Instance(), operation, file, args);
+}
+
+}  // namespace
+
+const FileDriverRecord& BkfDriverRecord() {
+  static const FileDriverRecord record = [] {
+    FileDriverRecord r = BriskenDriverRecord(&EntryFunction);
+    r.limits.max_record_size = static_cast<uint16_t>(kMaxRecordLength - 9);
+    r.limits.max_keys = 242;
+    r.limits.max_key_components = 255;
+    r.limits.max_memos = 255;
+    return r;
+  }();
+  return record;
+}
+
+const FileDriverRecord& BkfDriver::record() const { return BkfDriverRecord(); }
+
+std::unique_ptr<DriverState> BkfDriver::CreateState(FileControlBlock&) {
+  return std::make_unique<BkfState>();
+}
+
+int32_t BkfDriver::Run(int operation, FileControlBlock& file, const Arguments& args,
+                       int32_t* answer) {
+  return Runner(file, args, answer).Run(operation);
+}
+
+BkfDriver& BkfDriver::Instance() {
+  static BkfDriver driver;
+  return driver;
+}
+
+int32_t BkfEntry(int operation, FileControlBlock* file, const Arguments* args) {
+  return EntryFunction(operation, file, args);
+}
+
+std::string TransactionControlFileName() {
+  std::lock_guard<std::mutex> lock(tcf_mutex);
+  return TcfName();
+}
+
+}  // namespace korvex::brisken

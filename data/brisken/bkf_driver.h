@@ -1,0 +1,47 @@
+// The Brisken driver's entry: the file operations of the driver interface on
+// tables of Brisken files, with its registration record.
+//
+//   FileControlBlock fcb(&decl, buffer, sizeof buffer);
+//   Arguments open{Argument::Number(0x42)};
+//   BkfEntry(kOpOpen, &fcb, &open);
+//
+// Tables of one file opened by several control blocks of the process share one
+// open file (its cache and pending changes); the file is committed and closed
+// with its last table.
+//
+// Single-process answers until locking arrives: HOLD, RELEASE, LOCK, UNLOCK
+// and WATCH succeed and set what the properties 0x7304/0x7305 report (a PUT of
+// a watched record still compares it with the copy taken when it was read);
+// LOGOUT, COMMIT and ROLLBACK answer 80.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "data/driver/dispatch.h"
+
+namespace korvex::brisken {
+
+class BkfDriver : public driver::Driver {
+ public:
+  const driver::FileDriverRecord& record() const override;
+  std::unique_ptr<driver::DriverState> CreateState(driver::FileControlBlock& file) override;
+  int32_t Run(int operation, driver::FileControlBlock& file, const driver::Arguments& args,
+              int32_t* answer) override;
+
+  // The driver object behind BkfEntry.
+  static BkfDriver& Instance();
+};
+
+// The entry function every file statement on a Brisken file calls.
+int32_t BkfEntry(int operation, driver::FileControlBlock* file, const driver::Arguments* args);
+
+// The registration record around BkfEntry.
+const driver::FileDriverRecord& BkfDriverRecord();
+
+// The process's transaction control file name set through SEND "TCF=" ("" for
+// the default next to each file).
+std::string TransactionControlFileName();
+
+}  // namespace korvex::brisken
