@@ -16,7 +16,7 @@ void PrintUsage(std::FILE* to) {
       "commands:\n",
       to);
   for (const korvex::tool::Command& c : korvex::tool::Commands()) {
-    std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(to, "  %-12s %s\n", c.name, c.summary);
   }
 }
 

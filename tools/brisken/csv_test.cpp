@@ -1,0 +1,87 @@
+#include "tools/brisken/csv.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace korvex::tool {
+namespace {
+
+using ::testing::ElementsAre;
+using Result = CsvReader::Result;
+
+TEST(CsvReaderTest, ReadsQuotedFieldsWithCommasQuotesAndLineEnds) {
+  CsvReader r(std::string_view("a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\nlines\",,x\n"));
+  std::vector<std::string> f;
+  ASSERT_EQ(r.Next(&f), Result::kRecord);
+  EXPECT_THAT(f, ElementsAre("a", "b,c", "say \"hi\""));
+  EXPECT_EQ(r.line(), 1);
+  ASSERT_EQ(r.Next(&f), Result::kRecord);
+  EXPECT_THAT(f, ElementsAre("two\nlines", "", "x"));
+  EXPECT_EQ(r.line(), 2);
+  EXPECT_EQ(r.Next(&f), Result::kEnd);
+}
+
+TEST(CsvReaderTest, SkipsByteOrderMarkAndEmptyLinesAndCountsLines) {
+  CsvReader r(std::string_view("\xEF\xBB\xBFh1,h2\r\n\r\n\n1,2\r3,4"));
+  std::vector<std::string> f;
+  ASSERT_EQ(r.Next(&f), Result::kRecord);
+  EXPECT_THAT(f, ElementsAre("h1", "h2"));
+  ASSERT_EQ(r.Next(&f), Result::kRecord);
+  EXPECT_THAT(f, ElementsAre("1", "2"));
+  EXPECT_EQ(r.line(), 4);
+  ASSERT_EQ(r.Next(&f), Result::kRecord);  // a lone CR ends a line; no end at the input's end
+  EXPECT_THAT(f, ElementsAre("3", "4"));
+  EXPECT_EQ(r.line(), 5);
+  EXPECT_EQ(r.Next(&f), Result::kEnd);
+}
+
+TEST(CsvReaderTest, AMalformedRecordIsReportedAndReadingGoesOn) {
+  CsvReader r(std::string_view("a\"b,c\n\"x\"y,z\nok,1\n\"open,2\n"));
+  std::vector<std::string> f;
+  EXPECT_EQ(r.Next(&f), Result::kMalformed);
+  EXPECT_THAT(r.error(), ::testing::HasSubstr("quote inside an unquoted field"));
+  EXPECT_EQ(r.Next(&f), Result::kMalformed);
+  EXPECT_THAT(r.error(), ::testing::HasSubstr("follows the closing quote"));
+  ASSERT_EQ(r.Next(&f), Result::kRecord);
+  EXPECT_THAT(f, ElementsAre("ok", "1"));
+  EXPECT_EQ(r.line(), 3);
+  EXPECT_EQ(r.Next(&f), Result::kMalformed);
+  EXPECT_THAT(r.error(), ::testing::HasSubstr("not closed"));
+  EXPECT_EQ(r.Next(&f), Result::kEnd);
+}
+
+TEST(CsvWriterTest, QuotesOnlyWhatMustBeQuotedAndReadsBack) {
+  std::string out;
+  std::vector<std::string> row = {"plain", "a,b", "q\"q", "line\r\nend", "", " lead"};
+  AppendCsvRecord(&out, row);
+  EXPECT_EQ(out, "plain,\"a,b\",\"q\"\"q\",\"line\r\nend\",, lead\r\n");
+  CsvReader r{std::string_view(out)};
+  std::vector<std::string> back;
+  ASSERT_EQ(r.Next(&back), Result::kRecord);
+  EXPECT_EQ(back, row);
+}
+
+TEST(CsvReaderTest, ReadsAStreamAcrossItsBufferBoundary) {
+  // Longer than the reader's buffer, with a quoted field across the boundary.
+  std::string text;
+  std::string long_field(70000, 'x');
+  long_field[65535] = ',';
+  AppendCsvRecord(&text, {"k", long_field});
+  AppendCsvRecord(&text, {"last", "1"});
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  CsvReader r(f);
+  std::vector<std::string> fields;
+  ASSERT_EQ(r.Next(&fields), Result::kRecord);
+  ASSERT_EQ(fields.size(), 2u);
+  EXPECT_EQ(fields[1], long_field);
+  ASSERT_EQ(r.Next(&fields), Result::kRecord);
+  EXPECT_THAT(fields, ElementsAre("last", "1"));
+  EXPECT_EQ(r.Next(&fields), Result::kEnd);
+  std::fclose(f);
+}
+
+}  // namespace
+}  // namespace korvex::tool

@@ -1,0 +1,251 @@
+// brisken export FILE[\!TABLE]: a table's records as CSV or JSON, in record
+// order or in the order of a key.
+#include <cstdio>
+
+#include "data/driver/error_codes.h"
+#include "tools/brisken/command.h"
+#include "tools/brisken/console.h"
+#include "tools/brisken/csv.h"
+#include "tools/brisken/field_text.h"
+#include "tools/brisken/tool_support.h"
+
+namespace korvex::tool {
+
+namespace {
+
+constexpr const char kUsage[] =
+    "usage: brisken export [--table NAME] [--key KEY] [--format csv|json]\n"
+    "                      [--output PATH] [--progress] FILE[\\!TABLE]\n"
+    "\n"
+    "Writes the records of a table, read by the table's own stored definition.\n"
+    "CSV (the default) has a header row of field labels and one row a record\n"
+    "(RFC 4180: fields with a comma, quote or line end are quoted, rows end with\n"
+    "CR LF). JSON is an array of objects keyed by the same labels. Formats of the\n"
+    "values: see docs/brisken-tool.md (dates YYYY-MM-DD, times HH:MM:SS.hh,\n"
+    "strings without trailing blanks, blobs in hexadecimal).\n"
+    "\n"
+    "  --table NAME      the table (default: the file's only table, else UNNAMED)\n"
+    "  --key KEY         in the order of this key, e.g. CUS:BYNAME (default:\n"
+    "                    record order); records a key leaves out (OPT) are left out\n"
+    "  --format FORMAT   csv or json\n"
+    "  --output PATH     write to PATH instead of standard output\n"
+    "  --progress        a progress line on standard error every 5000 records\n"
+    "                    (always when standard error is a terminal)\n"
+    "\n"
+    "Exit status: 0 when every record was written; 1 when the file, table or key\n"
+    "is missing or reading or writing failed; 2 for bad usage.\n";
+
+bool IsJsonNumber(std::string_view t) {
+  size_t i = 0;
+  if (i < t.size() && t[i] == '-') ++i;
+  if (i >= t.size() || t[i] < '0' || t[i] > '9') return false;
+  if (t[i] == '0' && i + 1 < t.size() && t[i + 1] >= '0' && t[i + 1] <= '9') return false;
+  while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    size_t digits = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    if (i == digits) return false;
+  }
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t digits = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    if (i == digits) return false;
+  }
+  return i == t.size();
+}
+
+// Bytes above 127 are the program's code page, not UTF-8: each is written as
+// the character with that byte's number, so no byte is lost.
+void AppendJsonString(std::string* out, std::string_view text) {
+  out->push_back('"');
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out->append("\\\""); break;
+      case '\\': out->append("\\\\"); break;
+      case '\n': out->append("\\n"); break;
+      case '\r': out->append("\\r"); break;
+      case '\t': out->append("\\t"); break;
+      default:
+        if (c < 0x20 || c >= 0x7F) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", c);
+          out->append(escape);
+        } else {
+          out->push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out->push_back('"');
+}
+
+int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  ParsedArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, {"--table=", "--key=", "--format=", "--output=", "--progress"}, &parsed,
+                 &error)) {
+    std::fprintf(err, "brisken export: %s\n\n%s", error.c_str(), kUsage);
+    return kExitUsage;
+  }
+  if (parsed.help) {
+    std::fputs(kUsage, out);
+    return kExitOk;
+  }
+  if (parsed.words.size() != 1) {
+    std::fprintf(err, "brisken export: give one file\n\n%s", kUsage);
+    return kExitUsage;
+  }
+  std::string format = parsed.Has("format") ? parsed.Value("format") : "csv";
+  if (format != "csv" && format != "json") {
+    std::fprintf(err, "brisken export: unknown format '%s' (csv or json)\n", format.c_str());
+    return kExitUsage;
+  }
+  const bool json = format == "json";
+  Target target;
+  if (!ParseTarget(parsed.words[0], parsed.Value("table"), &target, &error)) {
+    std::fprintf(err, "brisken export: %s\n", error.c_str());
+    return kExitUsage;
+  }
+
+  CorruptionCatcher catcher;
+  std::unique_ptr<brisken::BriskenFile> file;
+  std::unique_ptr<brisken::Table> table;
+  if (!OpenForReading(target.path, &file, &error) ||
+      !OpenTable(file.get(), &target, &table, &error)) {
+    std::fprintf(err, "brisken export: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  const driver::FileDeclaration& decl = table->declaration();
+  int key = 0;
+  if (parsed.Has("key")) {
+    key = FindKey(decl, parsed.Value("key"));
+    if (key == 0) {
+      std::string keys;
+      for (const driver::KeyDeclaration& k : decl.keys) {
+        keys += ' ';
+        keys.append(k.label);
+      }
+      std::fprintf(err, "brisken export: table %s has no key '%s'; its keys:%s\n",
+                   target.table.c_str(), parsed.Value("key").c_str(),
+                   keys.empty() ? " (none)" : keys.c_str());
+      return kExitFailed;
+    }
+    if (table->NeedsBuild(key)) {
+      int32_t code = table->Build(key);
+      if (code != 0) {
+        std::fprintf(err, "brisken export: the index %s cannot be built (%s)\n",
+                     std::string(decl.keys[static_cast<size_t>(key - 1)].label).c_str(),
+                     ErrorMessage(code).c_str());
+        return kExitFailed;
+      }
+    }
+  }
+
+  std::FILE* to = out;
+  std::string output_path = parsed.Value("output");
+  if (!output_path.empty()) {
+    to = std::fopen(output_path.c_str(), "wb");
+    if (to == nullptr) {
+      std::fprintf(err, "brisken export: %s cannot be written\n", output_path.c_str());
+      return kExitFailed;
+    }
+  } else {
+    SetBinaryMode(out);
+  }
+
+  const std::vector<Column> columns = RecordColumns(decl, table->layout());
+  std::vector<uint8_t> record(table->record_size());
+  std::vector<std::vector<uint8_t>> memos = table->BlankMemos();
+  brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
+
+  std::string chunk;
+  bool write_failed = false;
+  auto flush = [&](bool always) {
+    if (!always && chunk.size() < 65536) return;
+    if (!chunk.empty() && std::fwrite(chunk.data(), 1, chunk.size(), to) != chunk.size()) {
+      write_failed = true;
+    }
+    chunk.clear();
+  };
+
+  std::vector<std::string> row;
+  if (json) {
+    chunk.append("[");
+  } else {
+    for (const Column& c : columns) row.push_back(c.label);
+    AppendCsvRecord(&chunk, row);
+  }
+
+  int32_t code = key == 0 ? table->SetFile() : table->SetKey(key);
+  uint64_t count = 0;
+  uint64_t unreadable = 0;
+  Progress progress("export", parsed.Has("progress"), err);
+  std::string text;
+  while (code == 0 && !write_failed) {
+    code = table->Next(buffers);
+    if (code != 0) break;
+    row.clear();
+    if (json) chunk.append(count == 0 ? "\n{" : ",\n{");
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const Column& c = columns[i];
+      if (!ColumnToText(decl, c, record, memos, &text)) {
+        ++unreadable;
+        std::fprintf(err, "brisken export: record %lu: %s holds no valid value; written empty\n",
+                     static_cast<unsigned long>(table->current()), c.label.c_str());
+      }
+      if (json) {
+        if (i > 0) chunk.push_back(',');
+        AppendJsonString(&chunk, c.label);
+        chunk.push_back(':');
+        if (ColumnJsonKind(decl, c) == JsonKind::kNumber && IsJsonNumber(text)) {
+          chunk.append(text);
+        } else {
+          AppendJsonString(&chunk, text);
+        }
+      } else {
+        row.push_back(text);
+      }
+    }
+    if (json) {
+      chunk.push_back('}');
+    } else {
+      AppendCsvRecord(&chunk, row);
+    }
+    ++count;
+    progress.Step(count);
+    flush(false);
+  }
+  progress.Done(count);
+  if (json) chunk.append(count == 0 ? "]\n" : "\n]\n");
+  flush(true);
+  if (std::fflush(to) != 0) write_failed = true;
+  if (to != out && std::fclose(to) != 0) write_failed = true;
+
+  if (write_failed) {
+    std::fprintf(err, "brisken export: writing %s failed\n",
+                 output_path.empty() ? "standard output" : output_path.c_str());
+    return kExitFailed;
+  }
+  if (code != driver::kErrRecordNotAvailable) {
+    std::fprintf(err, "brisken export: reading stopped after %llu records (%s)\n",
+                 static_cast<unsigned long long>(count), ErrorMessage(code).c_str());
+    return kExitFailed;
+  }
+  if (unreadable > 0) {
+    std::fprintf(err, "brisken export: %llu values could not be written\n",
+                 static_cast<unsigned long long>(unreadable));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+Command ExportCommand() {
+  return {"export", "write a table's records as CSV or JSON", kUsage, Run};
+}
+
+}  // namespace korvex::tool
