@@ -1,6 +1,12 @@
 #include "data/brisken/brisken_file.h"
 
+#include <chrono>
+#include <thread>
+
 #include "data/brisken/corruption.h"
+#include "data/brisken/lock_bytes.h"
+#include "data/brisken/shadow_commit.h"
+#include "runtime/os/clock.h"
 
 namespace korvex::brisken {
 namespace {
@@ -19,10 +25,22 @@ int32_t OpenErrorCode(const os::Status& s) {
 
 }  // namespace
 
-BriskenFile::BriskenFile(std::unique_ptr<os::File> file, bool writable)
-    : file_(std::move(file)), writable_(writable), pager_(file_.get()), tree_(&pager_) {}
+BriskenFile::BriskenFile(std::unique_ptr<os::File> file, bool writable, const OpenOptions& options)
+    : file_(std::move(file)),
+      writable_(writable),
+      path_(options.path),
+      transactions_(options.transactions ? options.transactions : DefaultTransactionLookup()),
+      pager_(file_.get()),
+      tree_(&pager_) {
+  if (!options.owner.empty()) {
+    cipher_ = std::make_unique<OwnerCipher>(options.owner);
+    pager_.set_cipher(cipher_.get());
+  }
+  slot_ = options.start_slot >= 0 ? static_cast<uint32_t>(options.start_slot) % kReaderSlots
+                                  : os::TickHundredths() % kReaderSlots;
+}
 
-BriskenFile::~BriskenFile() = default;
+BriskenFile::~BriskenFile() { DropLocks(); }
 
 Status BriskenFile::Report(Status s) {
   if (s.corrupt()) CorruptionHalt(s.check());
@@ -30,6 +48,11 @@ Status BriskenFile::Report(Status s) {
 }
 
 Status BriskenFile::Open(const std::string& path, uint32_t mode_word,
+                         std::unique_ptr<BriskenFile>* out) {
+  return Open(path, mode_word, OpenOptions(), out);
+}
+
+Status BriskenFile::Open(const std::string& path, uint32_t mode_word, const OpenOptions& options,
                          std::unique_ptr<BriskenFile>* out) {
   if (path.empty()) return Status::Error(driver::kErrInvalidFilename);
   bool writable = (mode_word & mode::kAccessMask) != 0;
@@ -46,45 +69,83 @@ Status BriskenFile::Open(const std::string& path, uint32_t mode_word,
   os::Status os = os::OpenFile(path, writable ? os::Access::ReadWrite : os::Access::Read, share,
                                disposition, &file);
   if (!os.ok()) return Status::Error(OpenErrorCode(os));
-  std::unique_ptr<BriskenFile> opened(new BriskenFile(std::move(file), writable));
+  OpenOptions with_path = options;
+  with_path.path = path;
+  std::unique_ptr<BriskenFile> opened(new BriskenFile(std::move(file), writable, with_path));
   uint32_t deny = mode_word & mode::kShareMask;
   opened->shared_ = deny == 0 || deny == mode::kDenyNone;
-  Status s = Report(opened->Start());
-  if (s.ok()) *out = std::move(opened);
-  return s;
+  opened->deny_write_ = deny == mode::kDenyWrite;
+  return Finish(std::move(opened), out);
 }
 
 Status BriskenFile::Attach(std::unique_ptr<os::File> file, bool writable,
                            std::unique_ptr<BriskenFile>* out) {
-  std::unique_ptr<BriskenFile> opened(new BriskenFile(std::move(file), writable));
-  Status s = Report(opened->Start());
+  return Attach(std::move(file), writable, OpenOptions(), out);
+}
+
+Status BriskenFile::Attach(std::unique_ptr<os::File> file, bool writable,
+                           const OpenOptions& options, std::unique_ptr<BriskenFile>* out) {
+  return Finish(std::unique_ptr<BriskenFile>(new BriskenFile(std::move(file), writable, options)),
+                out);
+}
+
+Status BriskenFile::Finish(std::unique_ptr<BriskenFile> opened, std::unique_ptr<BriskenFile>* out) {
+  // A commit cut short is recovered under the same locks as any access.
+  Status s;
+  if (opened->lockable()) {
+    s = LockBytes(opened->file_.get(), LockRequest::WriteByte(), true);
+    if (!s.ok()) return Report(s);
+  }
+  s = Report(opened->Start());
+  if (opened->lockable()) UnlockBytes(opened->file_.get(), LockRequest::WriteByte());
   if (s.ok()) *out = std::move(opened);
   return s;
 }
 
-Status BriskenFile::Start() {
-  std::string bytes(kHeaderSize, '\0');
-  size_t got = 0;
-  os::Status os = file_->ReadAt(0, bytes.data(), bytes.size(), &got);
+Status BriskenFile::ReadHeaderBytes(std::string* bytes, size_t* got) {
+  bytes->assign(kHeaderSize, '\0');
+  *got = 0;
+  os::Status os = file_->ReadAt(0, bytes->data(), bytes->size(), got);
   if (!os.ok()) return Status::Error(OsErrorCode(os, false));
+  if (*got == kHeaderSize && cipher_) cipher_->Decipher(bytes->data(), bytes->size());
+  return Status::Ok();
+}
+
+Status BriskenFile::Start() {
+  std::string bytes;
+  size_t got = 0;
+  Status s = ReadHeaderBytes(&bytes, &got);
+  if (!s.ok()) return s;
   FileHeader header;
   if (got == 0) {
     // An empty file becomes a fresh one.
     header = FileHeader::Fresh();
+    bytes = header.Encode();
     if (writable_) {
-      Status s = WriteBlocks(file_.get(), nullptr, 0, header.Encode());
+      s = WriteBlocks(file_.get(), cipher_.get(), 0, bytes);
       if (!s.ok()) return s;
     }
   } else if (got < kHeaderSize) {
     return Status::Error(driver::kErrInvalidDataFile);
   } else {
-    Status s = FileHeader::Decode(bytes, &header);
+    // With the wrong owner (or none for an enciphered file) the magic does not
+    // come out, and the file is refused like a foreign one.
+    s = FileHeader::Decode(bytes, &header);
     if (!s.ok()) return s;
-    // A commit cut short must be finished or undone before use; that belongs
-    // to the commit layer, which this file does not run yet.
-    if (header.committed_end != header.pending_end) {
-      return Status::Error(driver::kErrInvalidDataFile);
-    }
+  }
+  return Adopt(bytes, header);
+}
+
+Status BriskenFile::Adopt(const std::string& bytes, FileHeader header) {
+  disk_bytes_ = bytes;
+  disk_header_ = header;
+  suspect_ = false;
+  pager_.SetRedirects({});
+  if (header.committed_end != header.pending_end) {
+    Status s = Recover(header);
+    // Until recovery has worked, every access tries it again.
+    if (!s.ok()) suspect_ = true;
+    return s;
   }
   if (header.change_counter == 0) {
     header.change_counter = 1;
@@ -92,6 +153,95 @@ Status BriskenFile::Start() {
   }
   return pager_.Start(header);
 }
+
+Status BriskenFile::Recover(FileHeader disk) {
+  ShadowArea area;
+  Status s = ScanShadow(file_.get(), cipher_.get(), disk, &area);
+  if (!s.ok()) return s;
+  bool forward = area.has_header;
+  if (forward) {
+    // Look at the state the commit was making: its reference record, if any,
+    // tells whether a multi-file transaction reached its commit point.
+    pager_.SetRedirects(area.copies);
+    s = pager_.Start(area.header);
+    if (!s.ok()) return s;
+    TransactionReference ref;
+    bool has_ref = false;
+    s = FindReference(&tree_, &ref, &has_ref);
+    if (!s.ok()) return s;
+    if (has_ref) {
+      bool open = true;
+      if (!transactions_->IsOpen(ResolveTcfPath(path_, ref.tcf), ref.id, &open).ok()) open = true;
+      forward = !open;
+    }
+  }
+  if (forward) {
+    if (!writable_) return Status::Ok();  // keeps reading through the shadow copies
+    s = RollForward(file_.get(), area, cipher_.get());
+    if (!s.ok()) return s;
+    FileHeader done = area.header;
+    done.committed_end = done.pending_end = static_cast<uint32_t>(done.DataLength());
+    disk_header_ = done;
+    disk_bytes_ = done.Encode();
+    pager_.SetRedirects({});
+    return pager_.Start(done);
+  }
+  FileHeader back = RolledBack(disk);
+  if (writable_) {
+    s = WriteHeaderSafely(file_.get(), cipher_.get(), back);
+    if (!s.ok()) return s;
+    disk_header_ = back;
+    disk_bytes_ = back.Encode();
+  }
+  pager_.SetRedirects({});
+  return pager_.Start(back);
+}
+
+void BriskenFile::DropLocks() {
+  if (!file_) return;
+  if (slot_held_) UnlockBytes(file_.get(), LockRequest::Slot(slot_));
+  if (all_slots_held_) UnlockBytes(file_.get(), LockRequest::AllSlots());
+  slot_held_ = all_slots_held_ = false;
+}
+
+Status BriskenFile::LockForRead(bool wait) {
+  if (!file_) return Status::Error(driver::kErrFileNotOpen);
+  if (lockable() && !slot_held_ && !all_slots_held_) {
+    // While a writer holds every slot each try fails; pause after each full round.
+    for (uint32_t tries = 1;; ++tries) {
+      Status s = LockBytes(file_.get(), LockRequest::Slot(slot_), false);
+      if (s.ok()) break;
+      if (s.code() != driver::kErrAccessDenied) return Report(s);
+      slot_ = (slot_ + 1) % kReaderSlots;
+      if (!wait) return s;
+      if (tries % kReaderSlots == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    slot_held_ = true;
+  }
+  if (pager_.HasChanges() && !suspect_) return Status::Ok();
+  Status s = RefreshHeader();
+  if (!s.ok()) UnlockAccess();
+  return s;
+}
+
+Status BriskenFile::LockForWrite() {
+  if (!file_) return Status::Error(driver::kErrFileNotOpen);
+  if (lockable() && !all_slots_held_) {
+    if (slot_held_) {
+      UnlockBytes(file_.get(), LockRequest::Slot(slot_));
+      slot_held_ = false;
+    }
+    Status s = LockBytes(file_.get(), LockRequest::AllSlots(), true);
+    if (!s.ok()) return Report(s);
+    all_slots_held_ = true;
+  }
+  if (pager_.HasChanges() && !suspect_) return Status::Ok();
+  Status s = RefreshHeader();
+  if (!s.ok()) UnlockAccess();
+  return s;
+}
+
+void BriskenFile::UnlockAccess() { DropLocks(); }
 
 Status BriskenFile::Get(std::string_view h, Record* out, bool* found) {
   return Report(tree_.Get(h, out, found));
@@ -132,22 +282,87 @@ Status BriskenFile::NextNumber(uint32_t* number) {
 }
 
 Status BriskenFile::Commit() {
+  if (!file_) return Status::Error(driver::kErrFileNotOpen);
+  if (suspect_) {
+    // The last commit failed after it began to rewrite the header: what the
+    // file holds now is decided by reading it again.
+    Status s = RefreshHeader();
+    if (!s.ok()) return s;
+  }
   if (!pager_.HasChanges()) return Status::Ok();
   if (!writable_) return Status::Error(driver::kErrAccessDenied);
-  return Report(pager_.CommitInPlace());
+  bool had_slot = slot_held_;
+  bool took = false;
+  if (lockable() && !all_slots_held_) {
+    if (slot_held_) {
+      UnlockBytes(file_.get(), LockRequest::Slot(slot_));
+      slot_held_ = false;
+    }
+    Status s = LockBytes(file_.get(), LockRequest::AllSlots(), true);
+    if (!s.ok()) return Report(s);
+    all_slots_held_ = took = true;
+  }
+  auto release = [&]() {
+    if (!took) return;
+    UnlockBytes(file_.get(), LockRequest::AllSlots());
+    all_slots_held_ = false;
+    if (had_slot && LockBytes(file_.get(), LockRequest::Slot(slot_), false).ok()) slot_held_ = true;
+  };
+  // Changes made on a header that another opener has since replaced would
+  // overwrite its pages; they cannot be kept.
+  std::string bytes;
+  size_t got = 0;
+  Status s = ReadHeaderBytes(&bytes, &got);
+  if (s.ok() && got != kHeaderSize) s = Status::Corrupt(check::kHeaderRefresh);
+  if (s.ok() && bytes != disk_bytes_) {
+    FileHeader header;
+    s = FileHeader::Decode(bytes, &header);
+    if (s.ok()) s = Adopt(bytes, header);
+    if (s.ok()) s = Status::Error(driver::kErrAccessDenied);
+    release();
+    return Report(s);
+  }
+  if (s.ok()) {
+    FileHeader written;
+    CommitFailure failure = CommitFailure::kNone;
+    s = ShadowCommit(file_.get(), cipher_.get(), &pager_, disk_header_, &written, &failure);
+    if (s.ok()) {
+      disk_header_ = written;
+      disk_bytes_ = written.Encode();
+    } else if (failure == CommitFailure::kUncertain) {
+      suspect_ = true;
+    }
+  }
+  release();
+  return Report(s);
 }
 
 Status BriskenFile::RefreshHeader() {
+  if (!file_) return Status::Error(driver::kErrFileNotOpen);
   std::string bytes;
-  Status s = ReadBlocks(file_.get(), nullptr, 0, kHeaderSize, &bytes);
+  size_t got = 0;
+  Status s = ReadHeaderBytes(&bytes, &got);
   FileHeader header;
-  if (!s.ok() || !FileHeader::Decode(bytes, &header).ok()) {
+  if (!s.ok() || got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok()) {
     return Report(Status::Corrupt(check::kHeaderRefresh));
   }
-  // Any change means another commit happened; comparing for "greater" would
-  // miss the one after the counter wrapped.
-  if (header.change_counter == pager_.header().change_counter) return Status::Ok();
-  return Report(pager_.Start(header));
+  // Any change means another commit happened (or one was cut short); comparing
+  // the counter for "greater" would miss the one after the counter wrapped.
+  if (bytes == disk_bytes_ && !suspect_) return Status::Ok();
+  if (header.committed_end == header.pending_end) return Report(Adopt(bytes, header));
+  // Recovery rewrites the header under the write byte.
+  bool lock = lockable() && writable_;
+  if (lock) {
+    s = LockBytes(file_.get(), LockRequest::WriteByte(), true);
+    if (!s.ok()) return Report(s);
+    s = ReadHeaderBytes(&bytes, &got);
+    if (s.ok() && (got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok())) {
+      s = Status::Corrupt(check::kHeaderRefresh);
+    }
+  }
+  if (s.ok()) s = Adopt(bytes, header);
+  if (lock) UnlockBytes(file_.get(), LockRequest::WriteByte());
+  return Report(s);
 }
 
 Status BriskenFile::Close() {
@@ -155,11 +370,13 @@ Status BriskenFile::Close() {
   Status s;
   if (writable_) {
     s = Commit();
-    if (s.ok()) {
+    // Only the owner of every slot may cut away what readers might be reading.
+    if (s.ok() && !suspect_ && (!lockable() || LockForWrite().ok())) {
       os::Status os = file_->Truncate(pager_.header().DataLength());
       if (!os.ok()) s = Status::Error(OsErrorCode(os, true));
     }
   }
+  DropLocks();
   pager_.cache().Clear();
   file_.reset();
   return s;

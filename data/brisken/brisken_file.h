@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "data/brisken/cipher.h"
 #include "data/brisken/pager.h"
 #include "data/brisken/record_tree.h"
 #include "data/brisken/status.h"
+#include "data/brisken/transaction_reference.h"
 #include "runtime/os/file.h"
 
 namespace korvex::brisken {
@@ -26,6 +28,22 @@ inline constexpr uint32_t kDenyNone = 0x40;
 inline constexpr uint32_t kCreate = 0x200;     // the driver's open word: make the file anew
 }  // namespace mode
 
+// What an opener may add to the mode word.
+struct OpenOptions {
+  // The owner text of a file with ENCRYPT: when not empty, every block of the
+  // file is enciphered under it. Opening with the wrong owner fails with 36
+  // because the header's magic does not decipher.
+  std::string owner;
+  // Consulted by recovery for a file that took part in a multi-file commit;
+  // nullptr: the control files themselves.
+  TransactionLookup* transactions = nullptr;
+  // The data file's name, for the default control file next to it (Attach only;
+  // Open knows it).
+  std::string path;
+  // First reader slot to try; -1: from the tick count.
+  int32_t start_slot = -1;
+};
+
 class BriskenFile {
  public:
   // Opens (or, when missing, creates empty) the file at path with the mode
@@ -34,6 +52,13 @@ class BriskenFile {
   static Status Open(const std::string& path, uint32_t mode_word, std::unique_ptr<BriskenFile>* out);
   // The same over a handle that is already open.
   static Status Attach(std::unique_ptr<os::File> file, bool writable,
+                       std::unique_ptr<BriskenFile>* out);
+  // The same with an owner, a transaction lookup or a chosen first reader slot.
+  // A header that shows a commit cut short is recovered first (a read-only
+  // opener reads the recovered state without writing it).
+  static Status Open(const std::string& path, uint32_t mode_word, const OpenOptions& options,
+                     std::unique_ptr<BriskenFile>* out);
+  static Status Attach(std::unique_ptr<os::File> file, bool writable, const OpenOptions& options,
                        std::unique_ptr<BriskenFile>* out);
 
   BriskenFile(const BriskenFile&) = delete;
@@ -57,12 +82,31 @@ class BriskenFile {
   // plus one); a check fails when the first byte would pass 0xFD.
   Status NextNumber(uint32_t* number);
 
-  // Writes pending changes (compacted) and the header, and flushes.
+  // Writes pending changes crash-safely (shadow pages, two header writes) and
+  // flushes. On a shared or deny-write file the reader slots are all taken
+  // first (waiting); when another opener committed since these changes were
+  // made, they are dropped and 5 is returned. A failure before the header
+  // changes leaves the changes pending; a later one drops them and the file is
+  // read again at the next access (its state is then the old or the new one).
   Status Commit();
-  // Reads the header on disk again; when its change counter moved, the cache is
-  // dropped and the new header taken. A failed read is check 1013.
-  // REQUIRES: no pending changes (they would be dropped with the cache).
+  // Reads the header on disk again; when it changed, the cache is dropped and
+  // the new header taken (recovering a cut-short commit first). A failed read
+  // is check 1013. REQUIRES: no pending changes (they would be dropped).
   Status RefreshHeader();
+
+  // Access locks of a shared or deny-write file (no-ops otherwise). A read
+  // access holds one reader slot: the file's slot is tried and, while another
+  // handle has it, the next one (waiting only when wait is set; 5 otherwise).
+  // The header is then read again unless changes are pending.
+  Status LockForRead(bool wait);
+  // An updating access holds every reader slot (waiting), so that no reader is
+  // active; the header is then read again unless changes are pending.
+  Status LockForWrite();
+  // Ends the access. Pending changes stay until the next commit.
+  void UnlockAccess();
+  uint32_t reader_slot() const { return slot_; }
+  bool holds_reader_slot() const { return slot_held_; }
+  bool holds_all_slots() const { return all_slots_held_; }
   // Commits, cuts the file to its data length and closes the handle. The
   // object is unusable afterwards.
   Status Close();
@@ -75,12 +119,32 @@ class BriskenFile {
   RecordTree& tree() { return tree_; }
 
  private:
-  BriskenFile(std::unique_ptr<os::File> file, bool writable);
+  BriskenFile(std::unique_ptr<os::File> file, bool writable, const OpenOptions& options);
+  static Status Finish(std::unique_ptr<BriskenFile> opened, std::unique_ptr<BriskenFile>* out);
   Status Start();
+  // Reads the 512 header bytes at offset 0 (deciphered). *got < 512 when short.
+  Status ReadHeaderBytes(std::string* bytes, size_t* got);
+  // Takes the header just read as the file's state, recovering first when a
+  // commit was cut short.
+  Status Adopt(const std::string& bytes, FileHeader header);
+  Status Recover(FileHeader disk);
+  // Frees whatever access lock is held.
+  void DropLocks();
+  bool lockable() const { return shared_ || deny_write_; }
 
   std::unique_ptr<os::File> file_;
   bool writable_;
-  bool shared_ = true;  // others may write too (deny none or compatibility)
+  bool shared_ = true;       // others may write too (deny none or compatibility)
+  bool deny_write_ = false;  // others may read (deny write)
+  std::string path_;
+  std::unique_ptr<OwnerCipher> cipher_;  // set for an enciphered file
+  TransactionLookup* transactions_;
+  std::string disk_bytes_;   // the header on disk as last read or written (deciphered)
+  FileHeader disk_header_;   // the same, decoded
+  bool suspect_ = false;     // a failed commit may have left the header pending
+  uint32_t slot_ = 0;        // this opener's reader slot
+  bool slot_held_ = false;
+  bool all_slots_held_ = false;
   Pager pager_;
   RecordTree tree_;
 };

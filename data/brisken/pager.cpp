@@ -59,7 +59,10 @@ Status Pager::Load(uint32_t address, Page** out) {
     return Status::Corrupt(check::kPageAddress);
   }
   std::string slot;
-  Status s = ReadBlocks(file_, cipher_, PageOffset(address), size_t{kUnit} * cls, &slot);
+  uint64_t offset = PageOffset(address);
+  auto moved = redirects_.find(offset);
+  if (moved != redirects_.end()) offset = moved->second;
+  Status s = ReadBlocks(file_, cipher_, offset, size_t{kUnit} * cls, &slot);
   if (!s.ok()) return s;
   std::unique_ptr<Page> page;
   s = Page::Parse(slot, address, &page);

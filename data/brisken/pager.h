@@ -36,6 +36,12 @@ class Pager {
   Pager& operator=(const Pager&) = delete;
 
   void set_cipher(const BlockCipher* cipher) { cipher_ = cipher; }
+  // Pages whose home offset is listed are read from the given offset instead
+  // (the shadow copies of a commit that a read-only opener cannot finish).
+  // Kept across Start.
+  void SetRedirects(std::unordered_map<uint64_t, uint64_t> redirects) {
+    redirects_ = std::move(redirects);
+  }
 
   // Adopts a header just read or created: drops every cached page, checks and
   // normalises the regions against the file's size, learns the tree's shape
@@ -89,6 +95,7 @@ class Pager {
 
   os::File* file_;
   const BlockCipher* cipher_ = nullptr;
+  std::unordered_map<uint64_t, uint64_t> redirects_;  // home offset -> where to read it
   FileHeader header_;
   bool header_dirty_ = false;
   PageCache cache_;

@@ -1,0 +1,138 @@
+#include "data/brisken/shadow_commit.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "data/brisken/bytes.h"
+
+namespace korvex::brisken {
+namespace {
+
+Status FlushFile(os::File* file) {
+  os::Status s = file->Flush();
+  return s.ok() ? Status::Ok() : Status::Error(OsErrorCode(s, true));
+}
+
+uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
+
+}  // namespace
+
+Status WriteHeaderSafely(os::File* file, const BlockCipher* cipher, const FileHeader& header) {
+  std::string bytes = header.Encode();
+  Status s = WriteBlocks(file, cipher, kBlock, bytes.substr(kBlock));
+  if (s.ok()) s = FlushFile(file);
+  if (s.ok()) s = WriteBlocks(file, cipher, 0, bytes.substr(0, kBlock));
+  if (s.ok()) s = FlushFile(file);
+  return s;
+}
+
+Status ShadowCommit(os::File* file, const BlockCipher* cipher, Pager* pager,
+                    const FileHeader& committed, FileHeader* written, CommitFailure* failure) {
+  *failure = CommitFailure::kUntouched;
+  // A file whose header was never committed still has its 512 bytes in use.
+  uint64_t e0 = std::max<uint64_t>({committed.committed_end, committed.DataLength(), kHeaderSize});
+  std::vector<PageImage> images;
+  FileHeader next;
+  Status s = pager->PrepareCommit(&images, &next);
+  if (!s.ok()) return s;
+  uint64_t e1 = std::max<uint64_t>(e0, next.DataLength());
+  // Header fields hold file offsets in 32 bits.
+  if (e1 > 0xFFFFFFFFu) return Status::Error(driver::kErrFileSystem);
+
+  // Pages in new space go home at once; those over committed pages go to the shadow area.
+  uint64_t shadow_end = e1;
+  std::vector<const PageImage*> shadowed;
+  for (const PageImage& image : images) {
+    uint64_t at = image.offset;
+    if (image.offset < e0) {
+      at = shadow_end;
+      shadow_end += image.bytes.size();
+      shadowed.push_back(&image);
+    }
+    s = WriteBlocks(file, cipher, at, image.bytes);
+    if (!s.ok()) return s;
+  }
+  std::string header_bytes = next.Encode();
+  s = WriteBlocks(file, cipher, shadow_end, header_bytes);
+  if (!s.ok()) return s;
+  shadow_end += header_bytes.size();
+  if (shadow_end > 0xFFFFFFFFu) return Status::Error(driver::kErrFileSystem);
+  s = FlushFile(file);
+  if (!s.ok()) return s;
+
+  // The old header, now naming the shadow area. Only its first block changes.
+  FileHeader pending = committed;
+  pending.committed_end = static_cast<uint32_t>(e1);
+  pending.pending_end = static_cast<uint32_t>(shadow_end);
+  *failure = CommitFailure::kUncertain;
+  s = WriteBlocks(file, cipher, 0, pending.Encode().substr(0, kBlock));
+  if (s.ok()) s = FlushFile(file);
+  if (!s.ok()) return s;
+  // From here on the change survives a crash.
+
+  for (const PageImage* image : shadowed) {
+    s = WriteBlocks(file, cipher, image->offset, image->bytes);
+    if (!s.ok()) return s;
+  }
+  s = WriteHeaderSafely(file, cipher, next);
+  if (!s.ok()) return s;
+  *failure = CommitFailure::kNone;
+  pager->CommitDone(next);
+  *written = next;
+  return Status::Ok();
+}
+
+Status ScanShadow(os::File* file, const BlockCipher* cipher, const FileHeader& disk,
+                  ShadowArea* out) {
+  *out = ShadowArea();
+  uint64_t at = disk.committed_end;
+  while (at + kBlock <= disk.pending_end) {
+    std::string first;
+    Status s = ReadBlocks(file, cipher, at, kBlock, &first);
+    if (s.corrupt()) break;  // a short read ends the walk
+    if (!s.ok()) return s;
+    uint64_t home = GetLe32(first.data());
+    uint32_t stored = GetLe16(first.data() + 4);
+    bool header = home == 0;
+    bool sane = header ? stored == kHeaderSize
+                       : home >= kHeaderSize && (home - kHeaderSize) % kUnit == 0 &&
+                             stored >= 13 && stored <= kMaxPageBytes;
+    uint64_t size = RoundUp(stored, kUnit);
+    if (!sane || at + size > disk.pending_end) break;
+    if (header) {
+      std::string bytes;
+      s = ReadBlocks(file, cipher, at, kHeaderSize, &bytes);
+      if (s.corrupt()) break;
+      if (!s.ok()) return s;
+      if (!FileHeader::Decode(bytes, &out->header).ok()) break;
+      out->has_header = true;
+    }
+    out->copies[home] = at;
+    out->sizes[home] = static_cast<uint32_t>(size);
+    at += size;
+  }
+  return Status::Ok();
+}
+
+Status RollForward(os::File* file, const ShadowArea& area, const BlockCipher* cipher) {
+  for (const auto& [home, size] : area.sizes) {
+    if (home == 0) continue;
+    // Blocks are enciphered alike at every offset, so they move as they are.
+    std::string bytes;
+    Status s = ReadBlocks(file, nullptr, area.copies.at(home), size, &bytes);
+    if (!s.ok()) return s;
+    s = WriteBlocks(file, nullptr, home, std::move(bytes));
+    if (!s.ok()) return s;
+  }
+  FileHeader done = area.header;
+  done.committed_end = done.pending_end = static_cast<uint32_t>(done.DataLength());
+  return WriteHeaderSafely(file, cipher, done);
+}
+
+FileHeader RolledBack(const FileHeader& disk) {
+  FileHeader h = disk;
+  h.committed_end = h.pending_end = static_cast<uint32_t>(h.DataLength());
+  return h;
+}
+
+}  // namespace korvex::brisken
