@@ -15,38 +15,17 @@
 #include "data/brisken/memory_file_test_util.h"
 #include "data/brisken/table.h"
 #include "data/driver/declarations.h"
+#include "data/driver/driver_test_util.h"
 
 namespace korvex::brisken::testing {
 
 using namespace korvex::driver;
 
-inline constexpr FieldDescriptor kCustomerFields[] = {
-    MakeField("CUS:CUSID", kTypeLong, 4),       // 1, offset 0
-    MakeString("CUS:NAME", 20),                 // 2, offset 4
-    MakeString("CUS:SUBURB", 20),               // 3, offset 24
-    MakeString("CUS:PHONE", 20),                // 4, offset 44
-    MakeField("CUS:STARTDATE", kTypeLong, 4),   // 5, offset 64
-};
-inline constexpr int32_t kByName[] = {2};
-inline constexpr int32_t kByStartDateName[] = {5, 2};
-inline constexpr int32_t kByPhone[] = {4};
-inline constexpr int32_t kBySuburb[] = {3};
-inline constexpr int32_t kById[] = {1};
-inline constexpr KeyDeclaration kCustomerKeys[] = {
-    {.label = "CUS:BYNAME", .flags = kKeyOpt | kKeyNoCase, .components = kByName},
-    {.label = "CUS:BYSTARTDATENAME", .flags = kKeyDup | kKeyOpt | kKeyNoCase,
-     .components = kByStartDateName},
-    {.label = "CUS:BYPHONE", .flags = kKeyDup | kKeyOpt | kKeyNoCase, .components = kByPhone},
-    {.label = "CUS:BYSUBURB", .flags = kKeyDup | kKeyOpt | kKeyNoCase, .components = kBySuburb},
-    {.label = "CUS:BYID", .flags = kKeyOpt | kKeyNoCase | kKeyPrimary, .components = kById},
-};
-inline constexpr FileDeclaration kCustomer = {
-    .label = "CUSTOMER",
-    .driver = "BRISKEN",
-    .attributes = kFileCreate,
-    .keys = kCustomerKeys,
-    .fields = kCustomerFields,
-};
+// The application's CUSTOMER declaration, shared with the driver tests.
+using korvex::driver::testing::kCustomer;
+using korvex::driver::testing::kCustomerFields;
+using korvex::driver::testing::kCustomerKeys;
+using korvex::driver::testing::kBySuburb;
 inline constexpr int kKeyByName = 1, kKeyByStartDateName = 2, kKeyByPhone = 3,
                      kKeyBySuburb = 4, kKeyById = 5;
 
