@@ -283,6 +283,7 @@ Status BriskenFile::NextNumber(uint32_t* number) {
 
 Status BriskenFile::Commit() {
   if (!file_) return Status::Error(driver::kErrFileNotOpen);
+  if (prepared_) return FinishCommit();
   if (suspect_) {
     // The last commit failed after it began to rewrite the header: what the
     // file holds now is decided by reading it again.
@@ -337,24 +338,133 @@ Status BriskenFile::Commit() {
   return Report(s);
 }
 
-Status BriskenFile::RefreshHeader() {
+Status BriskenFile::TakeCommitLocks() {
+  commit_had_slot_ = slot_held_;
+  commit_took_ = false;
+  if (!lockable() || all_slots_held_) return Status::Ok();
+  if (slot_held_) {
+    UnlockBytes(file_.get(), LockRequest::Slot(slot_));
+    slot_held_ = false;
+  }
+  Status s = LockBytes(file_.get(), LockRequest::AllSlots(), true);
+  if (!s.ok()) return s;
+  all_slots_held_ = commit_took_ = true;
+  return Status::Ok();
+}
+
+void BriskenFile::ReleaseCommitLocks() {
+  if (!commit_took_) return;
+  commit_took_ = false;
+  UnlockBytes(file_.get(), LockRequest::AllSlots());
+  all_slots_held_ = false;
+  if (commit_had_slot_ && LockBytes(file_.get(), LockRequest::Slot(slot_), false).ok()) {
+    slot_held_ = true;
+  }
+}
+
+Status BriskenFile::CheckUnchanged() {
+  std::string bytes;
+  size_t got = 0;
+  Status s = ReadHeaderBytes(&bytes, &got);
+  if (s.ok() && got != kHeaderSize) s = Status::Corrupt(check::kHeaderRefresh);
+  if (!s.ok() || bytes == disk_bytes_) return s;
+  FileHeader header;
+  s = FileHeader::Decode(bytes, &header);
+  if (s.ok()) s = Adopt(bytes, header);
+  return s.ok() ? Status::Error(driver::kErrAccessDenied) : s;
+}
+
+Status BriskenFile::PrepareCommit(bool* any) {
+  *any = false;
+  if (!file_) return Status::Error(driver::kErrFileNotOpen);
+  if (prepared_) {
+    *any = true;
+    return Status::Ok();
+  }
+  if (suspect_) {
+    Status s = RefreshHeader();
+    if (!s.ok()) return s;
+  }
+  if (!pager_.HasChanges()) return Status::Ok();
+  if (!writable_) return Status::Error(driver::kErrAccessDenied);
+  Status s = TakeCommitLocks();
+  if (!s.ok()) return Report(s);
+  s = CheckUnchanged();
+  if (s.ok()) {
+    auto prepared = std::make_unique<PreparedCommit>();
+    CommitFailure failure = CommitFailure::kNone;
+    s = ShadowPrepare(file_.get(), cipher_.get(), &pager_, disk_header_, prepared.get(), &failure);
+    if (s.ok()) {
+      prepared_ = std::move(prepared);
+      *any = true;
+      return Status::Ok();  // the slots stay locked until the commit ends
+    }
+    if (failure == CommitFailure::kUncertain) suspect_ = true;
+  }
+  ReleaseCommitLocks();
+  return Report(s);
+}
+
+Status BriskenFile::FinishCommit() {
+  if (!prepared_) return Status::Ok();
+  FileHeader written;
+  Status s = ShadowFinish(file_.get(), cipher_.get(), &pager_, *prepared_, &written);
+  if (s.ok()) {
+    disk_header_ = written;
+    disk_bytes_ = written.Encode();
+  } else {
+    suspect_ = true;  // pending on disk: recovery completes it
+  }
+  prepared_.reset();
+  ReleaseCommitLocks();
+  return Report(s);
+}
+
+Status BriskenFile::AbandonCommit() {
+  if (!prepared_) return Status::Ok();
+  Status s = WriteHeaderSafely(file_.get(), cipher_.get(), RolledBack(prepared_->pending));
+  prepared_.reset();
+  // Either way what the disk holds is read again, dropping the changes.
+  suspect_ = true;
+  if (s.ok()) s = ReadHeaderAgain();
+  ReleaseCommitLocks();
+  return s;
+}
+
+void BriskenFile::ReleasePrepared() {
+  if (!prepared_) return;
+  prepared_.reset();
+  suspect_ = true;
+  ReleaseCommitLocks();
+}
+
+Status BriskenFile::DiscardChanges() {
+  if (!file_) return Status::Error(driver::kErrFileNotOpen);
+  if (prepared_) return AbandonCommit();
+  suspect_ = true;
+  return ReadHeaderAgain();
+}
+
+Status BriskenFile::RefreshHeader() { return Report(ReadHeaderAgain()); }
+
+Status BriskenFile::ReadHeaderAgain() {
   if (!file_) return Status::Error(driver::kErrFileNotOpen);
   std::string bytes;
   size_t got = 0;
   Status s = ReadHeaderBytes(&bytes, &got);
   FileHeader header;
   if (!s.ok() || got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok()) {
-    return Report(Status::Corrupt(check::kHeaderRefresh));
+    return Status::Corrupt(check::kHeaderRefresh);
   }
   // Any change means another commit happened (or one was cut short); comparing
   // the counter for "greater" would miss the one after the counter wrapped.
   if (bytes == disk_bytes_ && !suspect_) return Status::Ok();
-  if (header.committed_end == header.pending_end) return Report(Adopt(bytes, header));
+  if (header.committed_end == header.pending_end) return Adopt(bytes, header);
   // Recovery rewrites the header under the write byte.
   bool lock = lockable() && writable_;
   if (lock) {
     s = LockBytes(file_.get(), LockRequest::WriteByte(), true);
-    if (!s.ok()) return Report(s);
+    if (!s.ok()) return s;
     s = ReadHeaderBytes(&bytes, &got);
     if (s.ok() && (got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok())) {
       s = Status::Corrupt(check::kHeaderRefresh);
@@ -362,7 +472,7 @@ Status BriskenFile::RefreshHeader() {
   }
   if (s.ok()) s = Adopt(bytes, header);
   if (lock) UnlockBytes(file_.get(), LockRequest::WriteByte());
-  return Report(s);
+  return s;
 }
 
 Status BriskenFile::Close() {

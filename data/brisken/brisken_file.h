@@ -11,6 +11,7 @@
 #include "data/brisken/cipher.h"
 #include "data/brisken/pager.h"
 #include "data/brisken/record_tree.h"
+#include "data/brisken/shadow_commit.h"
 #include "data/brisken/status.h"
 #include "data/brisken/transaction_reference.h"
 #include "runtime/os/file.h"
@@ -89,6 +90,24 @@ class BriskenFile {
   // changes leaves the changes pending; a later one drops them and the file is
   // read again at the next access (its state is then the old or the new one).
   Status Commit();
+  // The commit of a transaction over several files, in two halves. Prepare
+  // runs the commit up to the point where the change survives a crash (the
+  // file is then pending: recovery rolls it forward unless its reference
+  // record names a transaction still open) and keeps every reader slot
+  // locked; *any false when nothing was pending. Finish completes it; Abandon
+  // drops it, leaving the state before the changes (which are dropped too).
+  // Release leaves the file pending on disk and lets the next access decide.
+  Status PrepareCommit(bool* any);
+  bool prepared() const { return prepared_ != nullptr; }
+  Status FinishCommit();
+  Status AbandonCommit();
+  void ReleasePrepared();
+  // Drops pending changes; the state on disk is read again. Not reported
+  // through the corruption halt: a failed read is the caller's error.
+  Status DiscardChanges();
+  // True while a failed commit leaves the state on disk to be read again.
+  bool suspect() const { return suspect_; }
+
   // Reads the header on disk again; when it changed, the cache is dropped and
   // the new header taken (recovering a cut-short commit first). A failed read
   // is check 1013. REQUIRES: no pending changes (they would be dropped).
@@ -114,6 +133,9 @@ class BriskenFile {
   // Reports s through the corruption halt when it is a failed check.
   static Status Report(Status s);
 
+  // The handle, for the record and table bytes the driver locks on it.
+  os::File* handle() { return file_.get(); }
+
   // For checkers and tests.
   Pager& pager() { return pager_; }
   RecordTree& tree() { return tree_; }
@@ -131,6 +153,13 @@ class BriskenFile {
   // Frees whatever access lock is held.
   void DropLocks();
   bool lockable() const { return shared_ || deny_write_; }
+  // Takes every reader slot for a commit; ReleaseCommitLocks gives them back.
+  Status TakeCommitLocks();
+  void ReleaseCommitLocks();
+  // 5 (after adopting the new state) when another opener committed since.
+  Status CheckUnchanged();
+  // RefreshHeader without reporting a failed check.
+  Status ReadHeaderAgain();
 
   std::unique_ptr<os::File> file_;
   bool writable_;
@@ -145,6 +174,9 @@ class BriskenFile {
   uint32_t slot_ = 0;        // this opener's reader slot
   bool slot_held_ = false;
   bool all_slots_held_ = false;
+  bool commit_had_slot_ = false;  // the reader slot given up for a commit
+  bool commit_took_ = false;      // the commit took every slot itself
+  std::unique_ptr<PreparedCommit> prepared_;
   Pager pager_;
   RecordTree tree_;
 };

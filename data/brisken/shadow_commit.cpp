@@ -26,33 +26,32 @@ Status WriteHeaderSafely(os::File* file, const BlockCipher* cipher, const FileHe
   return s;
 }
 
-Status ShadowCommit(os::File* file, const BlockCipher* cipher, Pager* pager,
-                    const FileHeader& committed, FileHeader* written, CommitFailure* failure) {
+Status ShadowPrepare(os::File* file, const BlockCipher* cipher, Pager* pager,
+                     const FileHeader& committed, PreparedCommit* out, CommitFailure* failure) {
   *failure = CommitFailure::kUntouched;
+  *out = PreparedCommit();
   // A file whose header was never committed still has its 512 bytes in use.
   uint64_t e0 = std::max<uint64_t>({committed.committed_end, committed.DataLength(), kHeaderSize});
-  std::vector<PageImage> images;
-  FileHeader next;
-  Status s = pager->PrepareCommit(&images, &next);
+  Status s = pager->PrepareCommit(&out->images, &out->next);
   if (!s.ok()) return s;
-  uint64_t e1 = std::max<uint64_t>(e0, next.DataLength());
+  uint64_t e1 = std::max<uint64_t>(e0, out->next.DataLength());
   // Header fields hold file offsets in 32 bits.
   if (e1 > 0xFFFFFFFFu) return Status::Error(driver::kErrFileSystem);
 
   // Pages in new space go home at once; those over committed pages go to the shadow area.
   uint64_t shadow_end = e1;
-  std::vector<const PageImage*> shadowed;
-  for (const PageImage& image : images) {
+  for (size_t i = 0; i < out->images.size(); ++i) {
+    const PageImage& image = out->images[i];
     uint64_t at = image.offset;
     if (image.offset < e0) {
       at = shadow_end;
       shadow_end += image.bytes.size();
-      shadowed.push_back(&image);
+      out->shadowed.push_back(i);
     }
     s = WriteBlocks(file, cipher, at, image.bytes);
     if (!s.ok()) return s;
   }
-  std::string header_bytes = next.Encode();
+  std::string header_bytes = out->next.Encode();
   s = WriteBlocks(file, cipher, shadow_end, header_bytes);
   if (!s.ok()) return s;
   shadow_end += header_bytes.size();
@@ -61,25 +60,41 @@ Status ShadowCommit(os::File* file, const BlockCipher* cipher, Pager* pager,
   if (!s.ok()) return s;
 
   // The old header, now naming the shadow area. Only its first block changes.
-  FileHeader pending = committed;
-  pending.committed_end = static_cast<uint32_t>(e1);
-  pending.pending_end = static_cast<uint32_t>(shadow_end);
+  out->pending = committed;
+  out->pending.committed_end = static_cast<uint32_t>(e1);
+  out->pending.pending_end = static_cast<uint32_t>(shadow_end);
   *failure = CommitFailure::kUncertain;
-  s = WriteBlocks(file, cipher, 0, pending.Encode().substr(0, kBlock));
+  s = WriteBlocks(file, cipher, 0, out->pending.Encode().substr(0, kBlock));
   if (s.ok()) s = FlushFile(file);
   if (!s.ok()) return s;
   // From here on the change survives a crash.
+  *failure = CommitFailure::kNone;
+  return Status::Ok();
+}
 
-  for (const PageImage* image : shadowed) {
-    s = WriteBlocks(file, cipher, image->offset, image->bytes);
+Status ShadowFinish(os::File* file, const BlockCipher* cipher, Pager* pager,
+                    const PreparedCommit& prepared, FileHeader* written) {
+  for (size_t i : prepared.shadowed) {
+    const PageImage& image = prepared.images[i];
+    Status s = WriteBlocks(file, cipher, image.offset, image.bytes);
     if (!s.ok()) return s;
   }
-  s = WriteHeaderSafely(file, cipher, next);
+  Status s = WriteHeaderSafely(file, cipher, prepared.next);
   if (!s.ok()) return s;
-  *failure = CommitFailure::kNone;
-  pager->CommitDone(next);
-  *written = next;
+  pager->CommitDone(prepared.next);
+  *written = prepared.next;
   return Status::Ok();
+}
+
+Status ShadowCommit(os::File* file, const BlockCipher* cipher, Pager* pager,
+                    const FileHeader& committed, FileHeader* written, CommitFailure* failure) {
+  PreparedCommit prepared;
+  Status s = ShadowPrepare(file, cipher, pager, committed, &prepared, failure);
+  if (!s.ok()) return s;
+  *failure = CommitFailure::kUncertain;
+  s = ShadowFinish(file, cipher, pager, prepared, written);
+  if (s.ok()) *failure = CommitFailure::kNone;
+  return s;
 }
 
 Status ScanShadow(os::File* file, const BlockCipher* cipher, const FileHeader& disk,

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "data/brisken/block_io.h"
 #include "data/brisken/file_header.h"
@@ -31,6 +32,23 @@ enum class CommitFailure {
 // pager has adopted it. REQUIRES: the caller holds the file's writer locks.
 Status ShadowCommit(os::File* file, const BlockCipher* cipher, Pager* pager,
                     const FileHeader& committed, FileHeader* written, CommitFailure* failure);
+
+// A commit cut in two for transactions over several files: ShadowPrepare
+// writes the pages and the new header past the data and then the old header
+// naming them (after it the change survives a crash, and recovery decides
+// between the old and the new state); ShadowFinish copies them home.
+struct PreparedCommit {
+  std::vector<PageImage> images;
+  std::vector<size_t> shadowed;  // indices of the images written to the shadow area
+  FileHeader next;               // the header being committed
+  FileHeader pending;            // the header on disk after ShadowPrepare
+};
+// *failure tells how far a failed preparation got (kNone on success).
+Status ShadowPrepare(os::File* file, const BlockCipher* cipher, Pager* pager,
+                     const FileHeader& committed, PreparedCommit* out, CommitFailure* failure);
+// On success the pager has adopted prepared.next, which *written receives.
+Status ShadowFinish(os::File* file, const BlockCipher* cipher, Pager* pager,
+                    const PreparedCommit& prepared, FileHeader* written);
 
 // Writes a header at offset 0 so that a power loss can never leave a mixture
 // whose first block says "consistent": blocks 2 to 8 first, a flush, then the
