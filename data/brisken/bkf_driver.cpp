@@ -5,14 +5,17 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "data/brisken/brisken_file.h"
 #include "data/brisken/file_name.h"
+#include "data/brisken/record_hold.h"
 #include "data/brisken/table.h"
 #include "data/brisken/table_copy.h"
 #include "data/driver/error_codes.h"
 #include "data/driver/operation.h"
 #include "data/driver/properties.h"
+#include "runtime/os/clock.h"
 #include "runtime/os/file.h"
 
 namespace korvex::brisken {
@@ -28,7 +31,50 @@ constexpr uint32_t kDefaultShareMode = 0x42;  // read/write, deny none
 struct SharedFile {
   std::string path;
   std::unique_ptr<BriskenFile> file;
+  // The control blocks of the process share the handle and its cache: one
+  // operation at a time.
+  std::recursive_mutex mutex;
+  // Record and table bytes taken through the handle.
+  std::unique_ptr<HandleRecordLocks> locks;
 };
+
+// One access to an open file. Around the work the reader slot (or, for an
+// update, every slot) is held, so that another process's commit is seen first
+// and none runs meanwhile.
+class Access {
+ public:
+  Access(SharedFile& shared, bool update)
+      : guard_(shared.mutex), file_(*shared.file), update_(update && file_.writable()) {
+    Status s = update_ ? file_.LockForWrite() : file_.LockForRead(true);
+    code_ = s.ok() ? kNoError : s.code();
+  }
+  ~Access() {
+    if (code_ == kNoError) file_.UnlockAccess();
+  }
+  Access(const Access&) = delete;
+  Access& operator=(const Access&) = delete;
+
+  int32_t code() const { return code_; }
+  // Ends an update. On a file other processes may write too the change is
+  // committed before the slots are given up: left pending, the next commit of
+  // another process would make it impossible to write (and so lose it).
+  int32_t Finish(int32_t result) {
+    if (code_ != kNoError || !update_ || !file_.shared_for_writing()) return result;
+    int32_t committed = file_.Commit().code();
+    return result != kNoError ? result : committed;
+  }
+
+ private:
+  std::unique_lock<std::recursive_mutex> guard_;
+  BriskenFile& file_;
+  bool update_;
+  int32_t code_ = kNoError;
+};
+
+// Between tries for a record or table that another holder has.
+constexpr int kRetryPauseMs = 10;
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 std::mutex registry_mutex;
 std::map<std::string, std::weak_ptr<SharedFile>>& Registry() {
@@ -70,6 +116,7 @@ int32_t Acquire(const std::string& path, uint32_t mode, std::shared_ptr<SharedFi
   shared->path = path;
   Status s = BriskenFile::Open(path, mode, &shared->file);
   if (!s.ok()) return s.code();
+  shared->locks = std::make_unique<HandleRecordLocks>(shared->file->handle());
   files[path] = shared;
   *out = std::move(shared);
   return kNoError;
@@ -81,6 +128,7 @@ int32_t Release(std::shared_ptr<SharedFile>* shared) {
   std::lock_guard<std::mutex> lock(registry_mutex);
   int32_t code = kNoError;
   if (shared->use_count() == 1) {
+    (*shared)->locks->Clear();
     code = (*shared)->file->Close().code();
     Registry().erase((*shared)->path);
   }
@@ -99,6 +147,7 @@ class BkfState : public DriverState {
   // A control block dropped while open still gets its changes written.
   ~BkfState() override {
     table.reset();
+    if (shared) shared->locks->UnlockAll(this);
     Release(&shared);
   }
   int CurrentKey() const override { return table ? table->current_key() : 0; }
@@ -110,6 +159,7 @@ class BkfState : public DriverState {
   FileName name;
   bool suffix = false;      // opened through "\!" and a table name
   bool locked = false;      // LOCK in force
+  int64_t hold_seconds = -1;  // HOLD's time limit; -1: none
   bool full_build = false;  // SEND "FULLBUILD"
 };
 
@@ -202,6 +252,11 @@ class Runner {
   int32_t Send();
   int32_t Flush();
   int32_t Property(bool set);
+  // The operations on an open table, run inside an access.
+  int32_t TableOp(int op, Table* t);
+  static bool IsUpdate(int op);
+  int32_t Hold(bool with_seconds);
+  int32_t LockTable(bool with_seconds);
 
   FileControlBlock& file_;
   const Arguments& args_;
@@ -220,8 +275,13 @@ int32_t Runner::Open(uint32_t default_mode) {
     code = Acquire(state_.name.path, static_cast<uint32_t>(mode) & ~mode::kCreate, &state_.shared);
   }
   if (code == kNoError) {
-    code = Table::Open(state_.shared->file.get(), state_.name.table, file_.declaration(),
-                       &state_.table);
+    Access access(*state_.shared, false);
+    code = access.code();
+    if (code == kNoError) {
+      code = Table::Open(state_.shared->file.get(), state_.name.table, file_.declaration(),
+                         &state_.table);
+    }
+    if (code == kNoError) state_.table->SetRecordLocks(state_.shared->locks.get());
   }
   if (code == kNoError && file_.record().size() < state_.table->record_size()) {
     code = kErrInvalidRecordDeclaration;
@@ -251,17 +311,24 @@ int32_t Runner::Create() {
   std::shared_ptr<SharedFile> shared;
   code = Acquire(name.path, mode, &shared);
   if (code != kNoError) return code;
-  std::unique_ptr<Table> t;
-  code = Table::Create(shared->file.get(), name.table, file_.declaration(), &t);
-  t.reset();
-  if (code == kNoError) code = shared->file->Commit().code();
+  {
+    Access access(*shared, true);
+    code = access.code();
+    std::unique_ptr<Table> t;
+    if (code == kNoError) code = Table::Create(shared->file.get(), name.table, file_.declaration(), &t);
+    t.reset();
+    if (code == kNoError) code = shared->file->Commit().code();
+  }
   int32_t closed = Release(&shared);
   return code != kNoError ? code : closed;
 }
 
 int32_t Runner::Close() {
   if (!table()) return kErrFileNotOpen;
+  // Every record and table byte of this control block goes with it.
   state_.table.reset();
+  state_.shared->locks->UnlockAll(&state_);
+  state_.locked = false;
   file_.flags |= kFcbDiscardState;
   return Release(&state_.shared);
 }
@@ -281,7 +348,11 @@ int32_t Runner::RemoveOp() {
     if (!os::FileExists(name.path)) return kErrFileNotFound;
     code = Acquire(name.path, mode::kDenyNone | 2, &shared);
     if (code != kNoError) return code;
-    code = Table::Drop(shared->file.get(), name.table);
+    {
+      Access access(*shared, true);
+      code = access.code();
+      if (code == kNoError) code = access.Finish(Table::Drop(shared->file.get(), name.table));
+    }
     int32_t closed = Release(&shared);
     return code != kNoError ? code : closed;
   }
@@ -322,10 +393,15 @@ int32_t Runner::CopyOp(bool move) {
   code = Acquire(source.path, mode::kDenyNone | 2, &from);
   if (code == kNoError) code = Acquire(target.path, mode::kDenyNone | 2, &to);
   if (code == kNoError) {
-    code = CopyTable(from->file.get(), source.table, to->file.get(), target.table, move);
+    Access write(*to, true);
+    Access read(*from, move);
+    code = write.code() != kNoError ? write.code() : read.code();
+    if (code == kNoError) {
+      code = CopyTable(from->file.get(), source.table, to->file.get(), target.table, move);
+    }
+    if (code == kNoError) code = to->file->Commit().code();
+    if (code == kNoError && move) code = from->file->Commit().code();
   }
-  if (code == kNoError) code = to->file->Commit().code();
-  if (code == kNoError && move) code = from->file->Commit().code();
   int32_t closed = Release(&to);
   int32_t closed_source = Release(&from);
   if (code != kNoError) return code;
@@ -335,6 +411,7 @@ int32_t Runner::CopyOp(bool move) {
 int32_t Runner::Flush() {
   if (!table()) return kErrFileNotOpen;
   if (!state_.shared->file->writable()) return kNoError;
+  std::lock_guard<std::recursive_mutex> guard(state_.shared->mutex);
   return state_.shared->file->Commit().code();
 }
 
@@ -361,13 +438,16 @@ int32_t Runner::Send() {
   } else if (StartsWith(command, "FLAGS")) {
     if (!table()) return kErrFileNotOpen;
     if (!state_.suffix) {
-      int32_t code = kNoError;
-      if (value_after("FLAGS", &value)) {
+      const bool set = value_after("FLAGS", &value);
+      Access access(*state_.shared, set);
+      int32_t code = access.code();
+      if (code == kNoError && set) {
         code = table()->SetFlags(static_cast<uint32_t>(std::strtoul(std::string(value).c_str(),
                                                                     nullptr, 10)));
       }
       uint32_t flags = 0;
       if (code == kNoError) code = table()->GetFlags(&flags);
+      code = access.Finish(code);
       if (code != kNoError) return code;
       out = std::to_string(flags);
     }
@@ -376,7 +456,9 @@ int32_t Runner::Send() {
     if (!state_.suffix) {
       std::string from(command.substr(command.find("PNM=") + 4));
       std::vector<std::string> names;
-      int32_t code = Table::ListTables(state_.shared->file.get(), &names);
+      Access access(*state_.shared, false);
+      int32_t code = access.code();
+      if (code == kNoError) code = Table::ListTables(state_.shared->file.get(), &names);
       if (code != kNoError) return code;
       auto it = std::lower_bound(names.begin(), names.end(), from);
       if (it != names.end()) out = *it;
@@ -437,6 +519,98 @@ int32_t Runner::Run(int op) {
     if (op == kOpEof || op == kOpBof) *answer_ = 1;
     return kErrFileNotOpen;
   }
+  switch (op) {
+    case kOpHoldFile:
+    case kOpHoldFileSec: return Hold(op == kOpHoldFileSec);
+    case kOpRelease: t->Release(); return kNoError;
+    case kOpLockFile:
+    case kOpLockFileSec: return LockTable(op == kOpLockFileSec);
+    case kOpUnlock:
+      state_.shared->locks->Unlock(t->number(), &state_);
+      state_.locked = false;
+      return kNoError;
+    case kOpWatch: t->RequestWatch(); return kNoError;
+    case kOpFlush: return Flush();
+    // These only look at the table's own state.
+    case kOpPointerFile:
+    case kOpPointerKey:
+    case kOpBytes:
+    case kOpPositionFile:
+    case kOpPositionKey:
+    case kOpNoMemo:
+    case kOpName:
+    case kOpPack:
+    case kOpStream: return TableOp(op, t);
+    default: break;
+  }
+  const bool update = IsUpdate(op);
+  const uint32_t start = os::TickHundredths();
+  for (;;) {
+    int32_t code = kNoError;
+    {
+      Access access(*state_.shared, update);
+      code = access.code();
+      if (code == kNoError) code = access.Finish(TableOp(op, t));
+    }
+    // Only a read asked to hold its record answers 43: it is repeated until
+    // the record is free or the time given to HOLD has passed.
+    if (code != kErrRecordHeld || !t->hold_requested()) return code;
+    if (state_.hold_seconds >= 0 &&
+        os::TickHundredths() - start >= static_cast<uint64_t>(state_.hold_seconds) * 100) {
+      t->DropHoldRequest();
+      return code;
+    }
+    Pause(kRetryPauseMs);
+  }
+}
+
+bool Runner::IsUpdate(int op) {
+  switch (op) {
+    case kOpAdd:
+    case kOpAppend:
+    case kOpPut:
+    case kOpPutFilePtr:
+    case kOpDelete:
+    case kOpBuildFile:
+    case kOpBuildKey:
+    case kOpBuildDyn:
+    case kOpEmpty: return true;
+    default: return false;
+  }
+}
+
+int32_t Runner::Hold(bool with_seconds) {
+  int64_t seconds = -1;
+  if (with_seconds && (!args_.GetNumber(0, &seconds) || seconds < 0)) {
+    return kErrInvalidParameterCount;
+  }
+  state_.hold_seconds = seconds;
+  table()->RequestHold();
+  return kNoError;
+}
+
+int32_t Runner::LockTable(bool with_seconds) {
+  int64_t seconds = -1;
+  if (with_seconds && (!args_.GetNumber(0, &seconds) || seconds < 0)) {
+    return kErrInvalidParameterCount;
+  }
+  const uint32_t start = os::TickHundredths();
+  for (;;) {
+    int32_t code = state_.shared->locks->TryLock(table()->number(), &state_);
+    if (code == kNoError) state_.locked = true;
+    if (code != kErrAccessDenied) return code;
+    if (seconds < 0) {
+      Pause(kRetryPauseMs);
+      continue;
+    }
+    Pause(1000);
+    if (os::TickHundredths() - start >= static_cast<uint64_t>(seconds) * 100) {
+      return kErrFileLocked;
+    }
+  }
+}
+
+int32_t Runner::TableOp(int op, Table* t) {
   int key = 0;
   int64_t number = 0;
   int32_t code = kNoError;
@@ -532,16 +706,8 @@ int32_t Runner::Run(int op) {
       *name = file_.FileName();
       return kNoError;
     }
-    case kOpFlush: return Flush();
     case kOpPack:
     case kOpStream: return kNoError;  // pages are compacted at every commit
-    case kOpHoldFile:
-    case kOpHoldFileSec: t->RequestHold(); return kNoError;
-    case kOpRelease: t->Release(); return kNoError;
-    case kOpLockFile:
-    case kOpLockFileSec: state_.locked = true; return kNoError;
-    case kOpUnlock: state_.locked = false; return kNoError;
-    case kOpWatch: t->RequestWatch(); return kNoError;
     default: return kErrUnsupportedFunction;
   }
 }

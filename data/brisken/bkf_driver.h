@@ -9,10 +9,12 @@
 // open file (its cache and pending changes); the file is committed and closed
 // with its last table.
 //
-// Single-process answers until locking arrives: HOLD, RELEASE, LOCK, UNLOCK
-// and WATCH succeed and set what the properties 0x7304/0x7305 report (a PUT of
-// a watched record still compares it with the copy taken when it was read);
-// LOGOUT, COMMIT and ROLLBACK answer 80.
+// Every operation on a file holds its reader slot (an update: every slot)
+// while it works, so other processes' commits are seen; an update of a file
+// opened for shared writing is committed before the slots are given up.
+// HOLD, LOCK and a PUT of a record this table does not hold take the record or
+// table byte; WATCH compares the stored record with the copy taken when it was
+// read. LOGOUT, COMMIT and ROLLBACK answer 80.
 #pragma once
 
 #include <cstdint>

@@ -48,7 +48,18 @@ Status RemoveAll(BriskenFile* file, std::string_view prefix, Filter filter, Remo
 Table::Table(BriskenFile* file, uint32_t number, std::string name)
     : file_(file), number_(number), name_(std::move(name)) {}
 
-Table::~Table() = default;
+Table::~Table() { Unhold(); }
+
+void Table::Unhold() {
+  if (holding_ && locks_ != nullptr) locks_->Unlock(held_, this);
+  holding_ = false;
+  held_ = 0;
+}
+
+void Table::Release() {
+  hold_requested_ = false;
+  Unhold();
+}
 
 // --- Tables of a file -------------------------------------------------------
 
@@ -493,11 +504,23 @@ std::string Snapshot(BriskenFile* file, uint32_t table, uint32_t r, std::string_
 
 int32_t Table::Deliver(uint32_t r, std::string_view stored, RecordBuffers b) {
   if (b.record.size() < record_size()) return kErrInvalidRecordDeclaration;
+  // The hold is taken before anything changes, so that a record someone else
+  // holds leaves the buffers as they were.
+  bool locked_now = false;
+  if (hold_requested_ && locks_ != nullptr && !(holding_ && held_ == r)) {
+    int32_t code = locks_->TryLock(r, this);
+    if (code == kErrAccessDenied) return kErrRecordHeld;
+    if (code != kNoError) return code;
+    locked_now = true;
+  }
   std::vector<std::vector<uint8_t>> memos;
   const bool with_memos = b.memos != nullptr && !skip_memos_;
   if (with_memos) {
     int32_t code = ReadMemos(r, &memos);
-    if (code != kNoError) return code;
+    if (code != kNoError) {
+      if (locked_now) locks_->Unlock(r, this);
+      return code;
+    }
   }
   std::string buffer = FromStored(stored);
   std::memcpy(b.record.data(), buffer.data(), buffer.size());
@@ -506,7 +529,12 @@ int32_t Table::Deliver(uint32_t r, std::string_view stored, RecordBuffers b) {
   skip_memos_ = false;
   current_ = r;
   last_read_.assign(stored);
-  holding_ = hold_requested_;
+  // Another read frees the record held so far.
+  if (holding_ && !(hold_requested_ && held_ == r)) Unhold();
+  if (hold_requested_) {
+    holding_ = true;
+    held_ = r;
+  }
   hold_requested_ = false;
   if (watch_requested_) {
     watch_copy_ = Snapshot(file_, number_, r, stored);
@@ -563,6 +591,16 @@ int32_t Table::PutAt(uint32_t r, RecordBuffers b) { return Rewrite(r, b); }
 int32_t Table::Rewrite(uint32_t r, RecordBuffers b) {
   if (b.record.size() < record_size()) return kErrInvalidRecordDeclaration;
   if (!file_->writable()) return kErrAccessDenied;
+  // A record held elsewhere is not written; one this table holds already is ours.
+  if (locks_ == nullptr || (holding_ && held_ == r)) return RewriteLocked(r, b);
+  int32_t code = locks_->TryLock(r, this);
+  if (code != kNoError) return code;
+  code = RewriteLocked(r, b);
+  locks_->Unlock(r, this);
+  return code;
+}
+
+int32_t Table::RewriteLocked(uint32_t r, RecordBuffers b) {
   Record old;
   bool found = false;
   int32_t code = ReadData(r, &old, &found);
@@ -647,7 +685,7 @@ int32_t Table::Delete() {
   if (code != kNoError) return Fail(code);
   journal_.clear();
   current_ = 0;
-  holding_ = false;
+  Unhold();
   watch_copy_.reset();
   return kNoError;
 }
@@ -1040,7 +1078,7 @@ int32_t Table::Empty() {
   sequencing_ = false;
   pending_.reset();
   position_.clear();
-  holding_ = false;
+  Unhold();
   watch_copy_.reset();
   return kNoError;
 }

@@ -36,6 +36,7 @@
 #include "data/brisken/brisken_file.h"
 #include "data/brisken/key_encoding.h"
 #include "data/brisken/record.h"
+#include "data/brisken/record_hold.h"
 #include "data/driver/declaration_builder.h"
 #include "data/driver/declarations.h"
 #include "data/driver/record_layout.h"
@@ -143,9 +144,17 @@ class Table {
   int32_t GetFlags(uint32_t* flags);
   int32_t SetFlags(uint32_t flags);
 
-  // --- Single-process answers for holding and watching ---------------------------
+  // --- Holding and watching ----------------------------------------------------
+  // The record bytes this table takes (HOLD, and PUT of a record it does not
+  // hold); without them holding is a flag only.
+  void SetRecordLocks(RecordLocks* locks) { locks_ = locks; }
+  // The next read that finds its record locks it without waiting; when that
+  // fails the read answers 43 with the buffers untouched and the request stays.
   void RequestHold() { hold_requested_ = true; }
-  void Release() { hold_requested_ = holding_ = false; }
+  bool hold_requested() const { return hold_requested_; }
+  void DropHoldRequest() { hold_requested_ = false; }
+  // RELEASE: frees the held record.
+  void Release();
   bool holding() const { return holding_; }
   void RequestWatch() { watch_requested_ = true; }
   bool watched() const { return watch_requested_ || watch_copy_.has_value(); }
@@ -191,6 +200,8 @@ class Table {
   // Fills b with record r (stored form given), makes it current; 0 or an error.
   int32_t Deliver(uint32_t r, std::string_view stored, RecordBuffers b);
   int32_t Rewrite(uint32_t r, RecordBuffers b);
+  int32_t RewriteLocked(uint32_t r, RecordBuffers b);
+  void Unhold();
 
   // Sequential processing.
   struct Start {
@@ -227,8 +238,10 @@ class Table {
   std::optional<Start> pending_;  // where the first NEXT/PREVIOUS starts
   std::string position_;          // header of the last entry visited
 
+  RecordLocks* locks_ = nullptr;
   bool hold_requested_ = false;
   bool holding_ = false;
+  uint32_t held_ = 0;             // the held record while holding_
   bool watch_requested_ = false;
   std::optional<std::string> watch_copy_;  // stored record (and memos) when read
 };
