@@ -12,6 +12,7 @@
 #include "data/brisken/record_hold.h"
 #include "data/brisken/table.h"
 #include "data/brisken/table_copy.h"
+#include "data/brisken/transaction.h"
 #include "data/driver/error_codes.h"
 #include "data/driver/operation.h"
 #include "data/driver/properties.h"
@@ -36,7 +37,30 @@ struct SharedFile {
   std::recursive_mutex mutex;
   // Record and table bytes taken through the handle.
   std::unique_ptr<HandleRecordLocks> locks;
+  // Set by the first update inside a transaction: every reader slot stays
+  // held until COMMIT or ROLLBACK, so no other process commits underneath the
+  // pending changes (which would make them impossible to write). Accesses
+  // meanwhile neither give the slots up nor commit.
+  bool pinned = false;
 };
+
+// The transaction of one thread: LOGOUT starts it over the files named, COMMIT
+// and ROLLBACK end it. The files are kept open until then.
+struct ThreadTransaction {
+  Transaction transaction;
+  std::vector<std::shared_ptr<SharedFile>> files;
+
+  bool Lists(const SharedFile& shared) const {
+    return std::any_of(files.begin(), files.end(),
+                       [&](const std::shared_ptr<SharedFile>& f) { return f.get() == &shared; });
+  }
+  ~ThreadTransaction();
+};
+
+ThreadTransaction& CurrentTransaction() {
+  thread_local ThreadTransaction current;
+  return current;
+}
 
 // One access to an open file. Around the work the reader slot (or, for an
 // update, every slot) is held, so that another process's commit is seen first
@@ -44,12 +68,14 @@ struct SharedFile {
 class Access {
  public:
   Access(SharedFile& shared, bool update)
-      : guard_(shared.mutex), file_(*shared.file), update_(update && file_.writable()) {
+      : guard_(shared.mutex), shared_(shared), file_(*shared.file),
+        update_(update && file_.writable()) {
     Status s = update_ ? file_.LockForWrite() : file_.LockForRead(true);
     code_ = s.ok() ? kNoError : s.code();
+    if (code_ == kNoError && update_ && CurrentTransaction().Lists(shared)) shared.pinned = true;
   }
   ~Access() {
-    if (code_ == kNoError) file_.UnlockAccess();
+    if (code_ == kNoError && !shared_.pinned) file_.UnlockAccess();
   }
   Access(const Access&) = delete;
   Access& operator=(const Access&) = delete;
@@ -59,13 +85,16 @@ class Access {
   // committed before the slots are given up: left pending, the next commit of
   // another process would make it impossible to write (and so lose it).
   int32_t Finish(int32_t result) {
-    if (code_ != kNoError || !update_ || !file_.shared_for_writing()) return result;
+    if (code_ != kNoError || !update_ || !file_.shared_for_writing() || shared_.pinned) {
+      return result;
+    }
     int32_t committed = file_.Commit().code();
     return result != kNoError ? result : committed;
   }
 
  private:
   std::unique_lock<std::recursive_mutex> guard_;
+  SharedFile& shared_;
   BriskenFile& file_;
   bool update_;
   int32_t code_ = kNoError;
@@ -100,7 +129,9 @@ int32_t OsCode(const os::Status& s) {
 }
 
 // The open file at path, shared with other users in the process, or opened now.
-int32_t Acquire(const std::string& path, uint32_t mode, std::shared_ptr<SharedFile>* out) {
+// owner: the cipher's text ("" for a plain file).
+int32_t Acquire(const std::string& path, uint32_t mode, const std::string& owner,
+                std::shared_ptr<SharedFile>* out) {
   std::lock_guard<std::mutex> lock(registry_mutex);
   auto& files = Registry();
   auto it = files.find(path);
@@ -114,7 +145,9 @@ int32_t Acquire(const std::string& path, uint32_t mode, std::shared_ptr<SharedFi
   }
   auto shared = std::make_shared<SharedFile>();
   shared->path = path;
-  Status s = BriskenFile::Open(path, mode, &shared->file);
+  OpenOptions options;
+  options.owner = owner;
+  Status s = BriskenFile::Open(path, mode, options, &shared->file);
   if (!s.ok()) return s.code();
   shared->locks = std::make_unique<HandleRecordLocks>(shared->file->handle());
   files[path] = shared;
@@ -134,6 +167,34 @@ int32_t Release(std::shared_ptr<SharedFile>* shared) {
   }
   shared->reset();
   return code;
+}
+
+// Ends the thread's transaction: the slots held for it are given up and the
+// files it kept open are released (the last user closes them).
+void EndTransaction(ThreadTransaction& tx) {
+  for (std::shared_ptr<SharedFile>& shared : tx.files) {
+    {
+      std::lock_guard<std::recursive_mutex> guard(shared->mutex);
+      if (shared->pinned) {
+        shared->pinned = false;
+        shared->file->UnlockAccess();
+      }
+    }
+    Release(&shared);
+  }
+  tx.files.clear();
+}
+
+// A thread that ends inside a transaction drops its changes rather than
+// writing half of them when the files close.
+ThreadTransaction::~ThreadTransaction() {
+  if (transaction.active()) transaction.Rollback();
+  EndTransaction(*this);
+}
+
+// The cipher's text of a file: its owner when it has ENCRYPT.
+std::string OwnerOf(const FileControlBlock& file) {
+  return (file.attributes & kFileEncrypt) != 0 ? file.owner : std::string();
 }
 
 bool OpenElsewhere(const std::string& path) {
@@ -252,6 +313,8 @@ class Runner {
   int32_t Send();
   int32_t Flush();
   int32_t Property(bool set);
+  int32_t Logout();
+  int32_t EndLogout(bool commit);
   // The operations on an open table, run inside an access.
   int32_t TableOp(int op, Table* t);
   static bool IsUpdate(int op);
@@ -272,7 +335,8 @@ int32_t Runner::Open(uint32_t default_mode) {
   // A missing file is not made as a side effect of an OPEN that then fails.
   if (code == kNoError && !os::FileExists(state_.name.path)) code = kErrFileNotFound;
   if (code == kNoError) {
-    code = Acquire(state_.name.path, static_cast<uint32_t>(mode) & ~mode::kCreate, &state_.shared);
+    code = Acquire(state_.name.path, static_cast<uint32_t>(mode) & ~mode::kCreate, OwnerOf(file_),
+                   &state_.shared);
   }
   if (code == kNoError) {
     Access access(*state_.shared, false);
@@ -309,7 +373,7 @@ int32_t Runner::Create() {
     mode |= mode::kCreate;
   }
   std::shared_ptr<SharedFile> shared;
-  code = Acquire(name.path, mode, &shared);
+  code = Acquire(name.path, mode, OwnerOf(file_), &shared);
   if (code != kNoError) return code;
   {
     Access access(*shared, true);
@@ -346,7 +410,7 @@ int32_t Runner::RemoveOp() {
     // Only the named table goes; the file and its other tables stay.
     std::shared_ptr<SharedFile> shared;
     if (!os::FileExists(name.path)) return kErrFileNotFound;
-    code = Acquire(name.path, mode::kDenyNone | 2, &shared);
+    code = Acquire(name.path, mode::kDenyNone | 2, OwnerOf(file_), &shared);
     if (code != kNoError) return code;
     {
       Access access(*shared, true);
@@ -379,7 +443,7 @@ int32_t Runner::CopyOp(bool move) {
     {
       // Pending changes of an open copy belong in the copy.
       std::shared_ptr<SharedFile> shared;
-      if (OpenElsewhere(source.path) && Acquire(source.path, 0, &shared) == kNoError &&
+      if (OpenElsewhere(source.path) && Acquire(source.path, 0, OwnerOf(file_), &shared) == kNoError &&
           shared->file->writable()) {
         code = shared->file->Commit().code();
       }
@@ -390,8 +454,8 @@ int32_t Runner::CopyOp(bool move) {
     return os.ok() ? kNoError : OsCode(os);
   }
   std::shared_ptr<SharedFile> from, to;
-  code = Acquire(source.path, mode::kDenyNone | 2, &from);
-  if (code == kNoError) code = Acquire(target.path, mode::kDenyNone | 2, &to);
+  code = Acquire(source.path, mode::kDenyNone | 2, OwnerOf(file_), &from);
+  if (code == kNoError) code = Acquire(target.path, mode::kDenyNone | 2, OwnerOf(file_), &to);
   if (code == kNoError) {
     Access write(*to, true);
     Access read(*from, move);
@@ -487,6 +551,48 @@ int32_t Runner::Property(bool set) {
   return kNoError;
 }
 
+// LOGOUT (time-out, files...). Starting takes no lock, so the time-out has
+// nothing to wait for; the slots are taken by the first update of each file.
+int32_t Runner::Logout() {
+  ThreadTransaction& tx = CurrentTransaction();
+  if (tx.transaction.active()) return kErrLogoutActive;
+  std::vector<std::shared_ptr<SharedFile>> files;
+  std::vector<TransactionFile> members;
+  FileControlBlock* block = nullptr;
+  for (size_t i = 1; args_.GetFile(i, &block); ++i) {
+    auto* state = block ? dynamic_cast<BkfState*>(block->state.get()) : nullptr;
+    if (!state || !state->table || !state->shared) return kErrFileNotOpen;
+    if (!state->shared->file->writable()) return kErrAccessDenied;
+    files.push_back(state->shared);
+    members.push_back({state->shared->file.get(), state->shared->path});
+  }
+  if (files.empty()) return kErrInvalidParameterCount;
+  tx.transaction.set_program_tcf(TransactionControlFileName());
+  Status s = tx.transaction.Logout(members);
+  if (!s.ok()) return s.code();
+  tx.files = std::move(files);
+  return kNoError;
+}
+
+int32_t Runner::EndLogout(bool commit) {
+  ThreadTransaction& tx = CurrentTransaction();
+  if (!tx.transaction.active()) return kErrLogoutNotActive;
+  // One operation at a time on each file, taken in one order so that two
+  // threads ending transactions over the same files cannot deadlock.
+  std::vector<SharedFile*> order;
+  for (const auto& f : tx.files) order.push_back(f.get());
+  std::sort(order.begin(), order.end());
+  order.erase(std::unique(order.begin(), order.end()), order.end());
+  Status s;
+  {
+    std::vector<std::unique_lock<std::recursive_mutex>> guards;
+    for (SharedFile* f : order) guards.emplace_back(f->mutex);
+    s = commit ? tx.transaction.Commit() : tx.transaction.Rollback();
+  }
+  EndTransaction(tx);
+  return s.ok() ? kNoError : s.code();
+}
+
 int32_t Runner::Run(int op) {
   switch (op) {
     case kOpOpen: return Open(kDefaultOpenMode);
@@ -501,9 +607,9 @@ int32_t Runner::Run(int op) {
     case kOpSetProperty: return Property(true);
     case kOpGetPropertyKey:
     case kOpSetPropertyKey: return kNoError;  // no key property of its own
-    case kOpLogout:
-    case kOpCommit:
-    case kOpRollback: return kErrUnsupportedFunction;  // transactions come with locking
+    case kOpLogout: return Logout();
+    case kOpCommit: return EndLogout(true);
+    case kOpRollback: return EndLogout(false);
     case kOpBuildDynFilter: return kErrUnsupportedFunction;
     case kOpBlobYield:
     case kOpBlobTake:

@@ -14,7 +14,13 @@
 // opened for shared writing is committed before the slots are given up.
 // HOLD, LOCK and a PUT of a record this table does not hold take the record or
 // table byte; WATCH compares the stored record with the copy taken when it was
-// read. LOGOUT, COMMIT and ROLLBACK answer 80.
+// read.
+//
+// LOGOUT (time-out, files...) starts the thread's transaction over the files
+// of the control blocks named; their updates then stay pending, and from the
+// first update of a file every reader slot of it stays held, until COMMIT
+// writes them all (or none) or ROLLBACK drops them. A file with ENCRYPT and an
+// owner is enciphered under the owner text; the wrong owner fails OPEN.
 #pragma once
 
 #include <cstdint>

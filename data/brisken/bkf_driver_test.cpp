@@ -96,7 +96,7 @@ TEST_F(BkfDriverTest, OpenRefusesADifferentDeclarationAndUnopenedFilesAnswerSens
   EXPECT_EQ(Run(*fcb, kOpEof), 1);  // not open: true, and 37 posted
   EXPECT_EQ(GetCurrentError().code, kErrFileNotOpen);
   EXPECT_EQ(Run(*fcb, kOpNext), kErrFileNotOpen);
-  EXPECT_EQ(Run(*fcb, kOpLogout), kErrUnsupportedFunction);
+  EXPECT_EQ(Run(*fcb, kOpLogout), kErrInvalidParameterCount);  // no files named
   EXPECT_EQ(Run(*fcb, kOpBuffer), kErrUnsupportedFunction);  // not in the driver's list
   EXPECT_EQ(Run(*fcb, kOpQueryView), 0);
 }
