@@ -102,13 +102,14 @@ struct Customer {
 // Deterministic customers: ids 1..N, order numbers 10, 20, ..., names drawn
 // from a few thousand mixed-case combinations (so the name key has duplicates).
 std::vector<Customer> MakeCustomers(uint32_t n) {
-  static const char* const kFirst[] = {"Anna", "ben", "Carla", "dmitri", "Eve", "Femi",
-                                       "grace", "Hugo", "Ines", "jun", "Kofi", "lena",
-                                       "Mateo", "nadia", "Oscar", "priya", "Quinn", "Rosa"};
-  static const char* const kLast[] = {"Abbott", "BARKER", "Chen", "Duarte", "Ekwueme",
-                                      "Fischer", "Gomez", "Haddad", "Ivanova", "Jensen",
-                                      "Kowalski", "Larsen", "Moreau", "Novak", "Okafor",
-                                      "Petrov", "Quispe", "Rossi", "Sato", "Tanaka"};
+  // Invented words, mixed case on purpose: the name key folds case.
+  static const char* const kFirst[] = {"Arvo", "bel",  "Cyra", "dovin", "Elk",  "Fane",
+                                       "gilo", "Hest", "Ivsa", "jat",   "Kelm", "lor",
+                                       "Mirn", "nesk", "Orl",  "pavi",  "Quel", "Rusk"};
+  static const char* const kLast[] = {"Abvarn", "BRELDOK", "Cimmot", "Dorvash", "Eskelt",
+                                      "Fandrel", "Gormisk", "Haveld", "Istrov", "Jorrick",
+                                      "Kelvane", "Lumbrit", "Morvast", "Nettrel", "Ostvar",
+                                      "Pellick", "Quarvel", "Ruddox", "Sarnet", "Tovrin"};
   static const char* const kSuburbs[] = {"Northcote", "Richmond", "Brunswick", "Carlton",
                                          "Fitzroy",   "Kew",      "Hawthorn",  "Coburg"};
   std::mt19937 rng(7);

@@ -105,7 +105,7 @@ TEST_F(BkfDriverTest, SequentialProcessingThroughTheEntry) {
   auto fcb = Block("CUSTOMER");
   ASSERT_EQ(Run(*fcb, kOpCreate), 0);
   ASSERT_EQ(Run(*fcb, kOpOpen), 0);
-  for (const char* n : {"Cole", "Adams", "Baker"}) {
+  for (const char* n : {"Corvel", "Abvarn", "Brisel"}) {
     Fill({0, n});
     ASSERT_EQ(Run(*fcb, kOpAdd), 0);
   }
@@ -115,7 +115,7 @@ TEST_F(BkfDriverTest, SequentialProcessingThroughTheEntry) {
   EXPECT_EQ(Run(*fcb, kOpBof), 0);
   std::vector<std::string> names;
   while (Run(*fcb, kOpNext) == 0) names.push_back(Read().name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Adams", "Baker", "Cole"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Abvarn", "Brisel", "Corvel"}));
   EXPECT_EQ(fcb->last_error, kErrRecordNotAvailable);
   EXPECT_EQ(Run(*fcb, kOpEof), 1);
   ASSERT_EQ(Run(*fcb, kOpPrevious), 0);
