@@ -87,17 +87,24 @@ int32_t Table::Prepare(const FileDeclaration& decl) {
   return kNoError;
 }
 
+// The number and stored definition stream of the table named name (2 when missing).
+static int32_t FindStoredDefinition(BriskenFile* file, std::string_view name, uint32_t* number,
+                                    std::string* stream) {
+  bool found = false;
+  Status s = FindTable(file, name, number, &found);
+  if (!s.ok()) return s.code();
+  if (!found) return kErrFileNotFound;
+  s = ReadDefinition(file, *number, stream);
+  return s.ok() ? kNoError : s.code();
+}
+
 int32_t Table::Open(BriskenFile* file, std::string_view name, const FileDeclaration& decl,
                     std::unique_ptr<Table>* out) {
   uint32_t number = 0;
-  bool found = false;
-  Status s = FindTable(file, name, &number, &found);
-  if (!s.ok()) return s.code();
-  if (!found) return kErrFileNotFound;
   std::string stream;
-  s = ReadDefinition(file, number, &stream);
-  if (!s.ok()) return s.code();
-  int32_t code = CompareDefinition(stream, decl);
+  int32_t code = FindStoredDefinition(file, name, &number, &stream);
+  if (code != kNoError) return code;
+  code = CompareDefinition(stream, decl);
   if (code != kNoError) return code == kErrInvalidDataFile ? kErrInvalidRecordDeclaration : code;
   std::unique_ptr<Table> t(new Table(file, number, std::string(name)));
   code = t->Prepare(decl);
@@ -108,15 +115,11 @@ int32_t Table::Open(BriskenFile* file, std::string_view name, const FileDeclarat
 
 int32_t Table::OpenStored(BriskenFile* file, std::string_view name, std::unique_ptr<Table>* out) {
   uint32_t number = 0;
-  bool found = false;
-  Status s = FindTable(file, name, &number, &found);
-  if (!s.ok()) return s.code();
-  if (!found) return kErrFileNotFound;
   std::string stream;
-  s = ReadDefinition(file, number, &stream);
-  if (!s.ok()) return s.code();
+  int32_t code = FindStoredDefinition(file, name, &number, &stream);
+  if (code != kNoError) return code;
   std::unique_ptr<OwnedDeclaration> owned;
-  int32_t code = ReadDefinitionStream(stream, name, &owned);
+  code = ReadDefinitionStream(stream, name, &owned);
   if (code != kNoError) return code;
   std::unique_ptr<Table> t(new Table(file, number, std::string(name)));
   t->owned_ = std::move(owned);
