@@ -119,7 +119,7 @@ TEST_F(BkfDriverTest, SequentialProcessingThroughTheEntry) {
   EXPECT_EQ(fcb->last_error, kErrRecordNotAvailable);
   EXPECT_EQ(Run(*fcb, kOpEof), 1);
   ASSERT_EQ(Run(*fcb, kOpPrevious), 0);
-  EXPECT_EQ(Read().name, "Baker");
+  EXPECT_EQ(Read().name, "Brisel");
   std::string position;
   ASSERT_EQ(Run(*fcb, kOpPositionKey, {Argument::Key(&kCustomerKeys[0]),
                                        Argument::TextAnswer(&position)}),
@@ -129,14 +129,14 @@ TEST_F(BkfDriverTest, SequentialProcessingThroughTheEntry) {
   EXPECT_EQ(BkfEntry(kOpQueryKey, fcb.get(), &by_name), 0);
   ASSERT_EQ(Run(*fcb, kOpSkip, {Argument::Number(1)}), 0);
   ASSERT_EQ(Run(*fcb, kOpNext), 0);
-  EXPECT_EQ(Read().name, "Adams");
+  EXPECT_EQ(Read().name, "Abvarn");
   ASSERT_EQ(Run(*fcb, kOpResetKey, {Argument::Key(&kCustomerKeys[0]), Argument::Text(position)}), 0);
   ASSERT_EQ(Run(*fcb, kOpNext), 0);
-  EXPECT_EQ(Read().name, "Baker");
+  EXPECT_EQ(Read().name, "Brisel");
   Fill({0, "B"});
   ASSERT_EQ(Run(*fcb, kOpSetKeyKey, {Argument::Key(&kCustomerKeys[0])}), 0);
   ASSERT_EQ(Run(*fcb, kOpNext), 0);
-  EXPECT_EQ(Read().name, "Baker");
+  EXPECT_EQ(Read().name, "Brisel");
   ASSERT_EQ(Run(*fcb, kOpDelete), 0);
   int64_t n = 0;
   ASSERT_EQ(Run(*fcb, kOpRecordsKey, {Argument::Key(&kCustomerKeys[0]), Argument::NumberAnswer(&n)}), 0);
@@ -157,7 +157,7 @@ TEST_F(BkfDriverTest, TablesOfOneFileSendCommandsAndProperties) {
   ASSERT_EQ(Run(*orders, kOpOpen), 0);
   ASSERT_EQ(Run(*items, kOpOpen), 0);  // one open file serves both
   ASSERT_EQ(Run(*whole, kOpOpen), 0);
-  Fill({1, "Adams"});
+  Fill({1, "Abvarn"});
   ASSERT_EQ(Run(*orders, kOpAdd), 0);
   int64_t n = -1;
   ASSERT_EQ(Run(*items, kOpRecordsFile, {Argument::NumberAnswer(&n)}), 0);
@@ -193,7 +193,7 @@ TEST_F(BkfDriverTest, TablesOfOneFileSendCommandsAndProperties) {
   EXPECT_EQ(get(*orders, kPropKeyCount), "5");
   EXPECT_EQ(get(*orders, kPropHeld), "0");
   ASSERT_EQ(Run(*orders, kOpHoldFile), 0);
-  Fill({1, "Adams"});
+  Fill({1, "Abvarn"});
   ASSERT_EQ(Run(*orders, kOpGetFileKey, {Argument::Key(&kCustomerKeys[4])}), 0);
   EXPECT_EQ(get(*orders, kPropHeld), "1");
   ASSERT_EQ(Run(*orders, kOpRelease), 0);
@@ -209,7 +209,7 @@ TEST_F(BkfDriverTest, WatchedRecordChangedThroughAnotherBlockFailsWith89) {
   auto one = Block("CUSTOMER");
   ASSERT_EQ(Run(*one, kOpCreate), 0);
   ASSERT_EQ(Run(*one, kOpOpen), 0);
-  Fill({1, "Adams", "Kew"});
+  Fill({1, "Abvarn", "Kew"});
   ASSERT_EQ(Run(*one, kOpAdd), 0);
   uint8_t other_record[68];
   FileControlBlock two(&kCustomer, other_record, sizeof other_record);
@@ -218,12 +218,12 @@ TEST_F(BkfDriverTest, WatchedRecordChangedThroughAnotherBlockFailsWith89) {
   ASSERT_EQ(Run(*one, kOpWatch), 0);
   Fill({1});
   ASSERT_EQ(Run(*one, kOpGetFileKey, {Argument::Key(&kCustomerKeys[4])}), 0);
-  std::vector<uint8_t> b = Customer{1, "Adams", "Carlton"}.Buffer();
+  std::vector<uint8_t> b = Customer{1, "Abvarn", "Carlton"}.Buffer();
   std::memcpy(other_record, b.data(), 68);
   ASSERT_EQ(Run(two, kOpGetFileKey, {Argument::Key(&kCustomerKeys[4])}), 0);
   std::memcpy(other_record, b.data(), 68);
   ASSERT_EQ(Run(two, kOpPut), 0);
-  Fill({1, "Adams", "Hawthorn"});
+  Fill({1, "Abvarn", "Hawthorn"});
   EXPECT_EQ(Run(*one, kOpPut), kErrRecordChanged);
   ASSERT_EQ(Run(*one, kOpGetFileKey, {Argument::Key(&kCustomerKeys[4])}), 0);
   EXPECT_EQ(Read().suburb, "Carlton");
