@@ -92,12 +92,23 @@ Status BriskenFile::Attach(std::unique_ptr<os::File> file, bool writable,
 Status BriskenFile::Finish(std::unique_ptr<BriskenFile> opened, std::unique_ptr<BriskenFile>* out) {
   // A commit cut short is recovered under the same locks as any access.
   Status s;
+  // A committing writer holds every reader slot, so holding one keeps its
+  // header rewrite from being read half done. Slots before the write byte,
+  // as a committer takes them.
   if (opened->lockable()) {
-    s = LockBytes(opened->file_.get(), LockRequest::WriteByte(), true);
+    s = opened->TakeReaderSlot(true);
     if (!s.ok()) return Report(s);
+    s = LockBytes(opened->file_.get(), LockRequest::WriteByte(), true);
+    if (!s.ok()) {
+      opened->ReleaseReaderSlot();
+      return Report(s);
+    }
   }
   s = Report(opened->Start());
-  if (opened->lockable()) UnlockBytes(opened->file_.get(), LockRequest::WriteByte());
+  if (opened->lockable()) {
+    UnlockBytes(opened->file_.get(), LockRequest::WriteByte());
+    opened->ReleaseReaderSlot();
+  }
   if (s.ok()) *out = std::move(opened);
   return s;
 }
@@ -204,19 +215,31 @@ void BriskenFile::DropLocks() {
   slot_held_ = all_slots_held_ = false;
 }
 
+Status BriskenFile::TakeReaderSlot(bool wait) {
+  // While a writer holds every slot each try fails; pause after each full round.
+  for (uint32_t tries = 1;; ++tries) {
+    Status s = LockBytes(file_.get(), LockRequest::Slot(slot_), false);
+    if (s.ok()) break;
+    if (s.code() != driver::kErrAccessDenied) return s;
+    slot_ = (slot_ + 1) % kReaderSlots;
+    if (!wait) return s;
+    if (tries % kReaderSlots == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  slot_held_ = true;
+  return Status::Ok();
+}
+
+void BriskenFile::ReleaseReaderSlot() {
+  if (!slot_held_) return;
+  UnlockBytes(file_.get(), LockRequest::Slot(slot_));
+  slot_held_ = false;
+}
+
 Status BriskenFile::LockForRead(bool wait) {
   if (!file_) return Status::Error(driver::kErrFileNotOpen);
   if (lockable() && !slot_held_ && !all_slots_held_) {
-    // While a writer holds every slot each try fails; pause after each full round.
-    for (uint32_t tries = 1;; ++tries) {
-      Status s = LockBytes(file_.get(), LockRequest::Slot(slot_), false);
-      if (s.ok()) break;
-      if (s.code() != driver::kErrAccessDenied) return Report(s);
-      slot_ = (slot_ + 1) % kReaderSlots;
-      if (!wait) return s;
-      if (tries % kReaderSlots == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    slot_held_ = true;
+    Status s = TakeReaderSlot(wait);
+    if (!s.ok()) return s.code() == driver::kErrAccessDenied ? s : Report(s);
   }
   if (pager_.HasChanges() && !suspect_) return Status::Ok();
   Status s = RefreshHeader();

@@ -153,6 +153,10 @@ class BriskenFile {
   // Frees whatever access lock is held.
   void DropLocks();
   bool lockable() const { return shared_ || deny_write_; }
+  // Takes this opener's reader slot, moving to the next slot while one is taken;
+  // without wait, AccessDenied after one try.
+  Status TakeReaderSlot(bool wait);
+  void ReleaseReaderSlot();
   // Takes every reader slot for a commit; ReleaseCommitLocks gives them back.
   Status TakeCommitLocks();
   void ReleaseCommitLocks();
