@@ -9,7 +9,7 @@ PACKAGES=(
   libsqlite3-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev
-  wine64 xvfb xdotool x11-utils imagemagick
+  wine64 fonts-wine xvfb xdotool x11-utils imagemagick
   clang libclang-rt-14-dev
 )
 
