@@ -22,7 +22,7 @@ TEST(Queue, AddInsertPutDeleteByPositionThroughTheBuffer) {
   Queue q = CustomerRows();
   auto row = [&](int id) {
     Queue::WriteNumber(q.buffer(), q.fields()[0], id);
-    Queue::WriteText(q.buffer(), q.fields()[1], "N" + std::to_string(id));
+    Queue::WriteText(q.buffer(), q.fields()[1], std::string(1, 'N').append(std::to_string(id)));
   };
   row(20);
   q.Add();
