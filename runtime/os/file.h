@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -59,6 +60,15 @@ class File {
 // Opens the platform file at path. On a sharing conflict returns SharingViolation.
 Status OpenFile(const std::string& path, Access access, Share share, Disposition disposition,
                 std::unique_ptr<File>* out);
+
+// Tests and benchmarks: every file OpenFile opens from now on is handed to the
+// wrapper, which answers the file to use in its place (one that counts calls or
+// stands for a disk that can fail). An empty wrapper removes it.
+using FileWrapper =
+    std::function<std::unique_ptr<File>(const std::string& path, std::unique_ptr<File> opened)>;
+void SetFileWrapper(FileWrapper wrapper);
+// What OpenFile's implementations call on each file they open.
+std::unique_ptr<File> WrapOpenedFile(const std::string& path, std::unique_ptr<File> opened);
 
 // Refused with SharingViolation while any handle has the file open.
 Status DeleteFile(const std::string& path);

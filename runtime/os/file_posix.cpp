@@ -357,7 +357,7 @@ Status OpenFile(const std::string& path, Access access, Share share, Disposition
                 std::unique_ptr<File>* out) {
   std::unique_ptr<PosixFile> file;
   Status status = OpenPosixFile(path, access, share, disposition, &file);
-  *out = std::move(file);
+  *out = status.ok() ? WrapOpenedFile(path, std::move(file)) : std::move(file);
   return status;
 }
 

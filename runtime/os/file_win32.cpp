@@ -207,7 +207,7 @@ Status OpenFile(const std::string& path, Access access, Share share, Disposition
                 std::unique_ptr<File>* out) {
   std::unique_ptr<Win32File> file;
   Status status = OpenWin32File(path, access, share, disposition, &file);
-  *out = std::move(file);
+  *out = status.ok() ? WrapOpenedFile(path, std::move(file)) : std::move(file);
   return status;
 }
 
