@@ -1,5 +1,6 @@
 #include "runtime/char_tables.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -108,6 +109,43 @@ void CharTables::SetCasePair(uint8_t upper, uint8_t lower) {
   char_class[lower] = kCharLower;
 }
 
+int CharTables::CompareText(std::string_view a, std::string_view b) const {
+  // Walks one text character by character, a digraph giving its two in turn;
+  // past the end it gives blanks.
+  struct Walker {
+    const CharTables& tables;
+    std::string_view text;
+    size_t at = 0;
+    uint8_t pending = 0;  // second character of a digraph still to give
+    bool has_pending = false;
+    bool Done() const { return at >= text.size() && !has_pending; }
+    uint8_t Next() {
+      if (has_pending) {
+        has_pending = false;
+        return pending;
+      }
+      if (at >= text.size()) return ' ';
+      uint8_t c = static_cast<uint8_t>(text[at++]);
+      for (size_t i = 0; i < tables.digraph_count; ++i) {
+        if (tables.digraphs[i].character == c) {
+          pending = tables.digraphs[i].second;
+          has_pending = true;
+          return tables.digraphs[i].first;
+        }
+      }
+      return c;
+    }
+  };
+  Walker x{*this, a};
+  Walker y{*this, b};
+  while (!x.Done() || !y.Done()) {
+    uint8_t wx = collation[x.Next()];
+    uint8_t wy = collation[y.Next()];
+    if (wx != wy) return wx < wy ? -1 : 1;
+  }
+  return 0;
+}
+
 void CharTables::ToOem(char* text, size_t length) const {
   for (size_t i = 0; i < length; ++i) {
     text[i] = static_cast<char>(ansi_to_oem[static_cast<uint8_t>(text[i])]);
@@ -163,6 +201,13 @@ void SetCaseTables(const ByteTable& case_swap, const ByteTable& char_class) {
 
 void SetCollation(const ByteTable& collation) {
   Update([&](CharTables* t) { t->collation = collation; });
+}
+
+void SetDigraphs(const std::array<Digraph, kMaxDigraphs>& digraphs, size_t count) {
+  Update([&](CharTables* t) {
+    t->digraphs = digraphs;
+    t->digraph_count = std::min(count, kMaxDigraphs);
+  });
 }
 
 void SetOemCollation(const ByteTable& oem_collation) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +25,16 @@ inline constexpr uint8_t kCharDigit = 4;
 
 using ByteTable = std::array<uint8_t, 256>;
 
+// A character that sorts as two (e.g. a sharp s as "ss"), in in-memory
+// comparisons only: keys never use digraphs, so their length and the file
+// format stay as they are.
+struct Digraph {
+  uint8_t character = 0;
+  uint8_t first = 0;
+  uint8_t second = 0;
+};
+inline constexpr size_t kMaxDigraphs = 16;
+
 struct CharTables {
   ByteTable case_swap{};      // partner of a letter of the other case; 0 for non-letters
   ByteTable char_class{};     // kChar* value of each character
@@ -31,6 +42,8 @@ struct CharTables {
   ByteTable oem_collation{};  // sort weight of each character of the OEM code page
   ByteTable ansi_to_oem{};    // program's code page -> OEM code page
   ByteTable oem_to_ansi{};    // OEM code page -> program's code page
+  std::array<Digraph, kMaxDigraphs> digraphs{};  // the first digraph_count are in use
+  size_t digraph_count = 0;
 
   // The start-up state: only 'A'..'Z' / 'a'..'z' have case partners, '0'..'9'
   // are digits, both collations are the identity, and the code-page tables are
@@ -39,6 +52,11 @@ struct CharTables {
 
   uint8_t Upper(uint8_t c) const { return char_class[c] == kCharLower ? case_swap[c] : c; }
   uint8_t Lower(uint8_t c) const { return char_class[c] == kCharUpper ? case_swap[c] : c; }
+
+  // Compares two texts by collation weight, the shorter one padded with
+  // blanks, each digraph character counting as its two characters:
+  // negative, 0 or positive.
+  int CompareText(std::string_view a, std::string_view b) const;
 
   // In-place conversions of a text between the two code pages.
   void ToOem(char* text, size_t length) const;
@@ -64,6 +82,7 @@ void SetCharTables(const CharTables& tables);
 void SetCaseTables(const ByteTable& case_swap, const ByteTable& char_class);
 void SetCollation(const ByteTable& collation);
 void SetOemCollation(const ByteTable& oem_collation);
+void SetDigraphs(const std::array<Digraph, kMaxDigraphs>& digraphs, size_t count);
 void SetOemConversion(const ByteTable& ansi_to_oem, const ByteTable& oem_to_ansi);
 // Back to CharTables::Defaults() (tests).
 void ResetCharTables();

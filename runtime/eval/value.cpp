@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/char_tables.h"
 #include "runtime/picture/picture.h"
 
 namespace korvex {
@@ -279,14 +280,9 @@ int CompareNumbers(const Value& a, const Value& b) {
   return x < y ? -1 : x > y ? 1 : 0;
 }
 
+// Blank-padded, by the locale's collation and digraphs.
 int CompareStrings(std::string_view a, std::string_view b) {
-  size_t n = std::max(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : ' ';
-    unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : ' ';
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return 0;
+  return CurrentCharTables()->CompareText(a, b);
 }
 
 }  // namespace

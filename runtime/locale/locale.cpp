@@ -1,5 +1,6 @@
 #include "runtime/locale/locale.h"
 
+#include "runtime/char_tables.h"
 #include "runtime/date_time.h"
 
 namespace korvex {
@@ -27,8 +28,12 @@ const char* LocaleMonthShortName(int month) {
   return name.empty() ? MonthShortName(month) : name.c_str();
 }
 
-char LocaleUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char LocaleUpper(char c) {
+  return static_cast<char>(CurrentCharTables()->Upper(static_cast<uint8_t>(c)));
+}
 
-char LocaleLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LocaleLower(char c) {
+  return static_cast<char>(CurrentCharTables()->Lower(static_cast<uint8_t>(c)));
+}
 
 }  // namespace korvex

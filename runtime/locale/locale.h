@@ -3,6 +3,7 @@
 // system profile and the environment file, the defaults below stand.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace korvex {
@@ -17,6 +18,12 @@ struct LocaleSettings {
   std::string pm = "PM";
   std::string month_names[12];        // empty entries fall back to MonthName
   std::string month_short_names[12];  // empty entries fall back to MonthShortName
+  // Captions of the message box buttons OK, Yes, No, Abort, Retry, Ignore,
+  // Cancel, Help; empty entries keep the built-in caption.
+  std::string button_captions[8];
+  std::map<int, std::string> runtime_messages;  // runtime error texts replaced by number
+  bool oem_values = false;       // environment values are in the OEM code page
+  bool long_file_names = false;  // long file names allowed
 };
 
 const LocaleSettings& CurrentLocale();
