@@ -61,6 +61,8 @@ class WindowEventState {
   bool loopFinished = false;       // the running loop ends at its next step
   int modalAdded = 0;              // what the running loop added to the modal counter
   bool modal = false;              // opened with the MODAL attribute
+  bool sizeEvents = false;         // the window record asks for size events (0x0800)
+  bool applicationFrame = false;   // the program's frame window
   int32_t selectedField = 0;       // the control with the focus
   uint32_t timerPeriod = 0;        // the window's TIMER in hundredths, 0 = none
   bool timerPending = false;       // an EVENT:Timer is queued and not yet taken
