@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/locale/locale_startup.h"
 #include "tools/brisken/command.h"
 
 namespace {
@@ -23,6 +24,9 @@ void PrintUsage(std::FILE* to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The locale of the system profile and of brisken.ENV beside the program,
+  // so pictures, case and key order are those of the programs using the files.
+  korvex::StartLocaleOnce();
   if (argc < 2) {
     PrintUsage(stderr);
     return 2;

@@ -191,6 +191,28 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
   }
 }
 
+// When every record has exactly one entry of the right length but some hold
+// other bytes than this program's collation and case tables give, the key was
+// built under another locale: the number of such entries, else 0.
+size_t EntriesOfAnotherCollation(const TableState& t, size_t k) {
+  const std::vector<Entry>& found = t.found[k];
+  const std::vector<Entry>& expected = t.expected[k];
+  if (found.empty() || found.size() != expected.size()) return 0;
+  std::map<uint32_t, const std::string*> wanted;
+  for (const Entry& e : expected) {
+    if (!wanted.emplace(e.record, &e.header).second) return 0;
+  }
+  size_t differing = 0;
+  std::set<uint32_t> seen;
+  for (const Entry& e : found) {
+    auto w = wanted.find(e.record);
+    if (w == wanted.end() || !seen.insert(e.record).second) return 0;
+    if (w->second->size() != e.header.size()) return 0;
+    if (*w->second != e.header) ++differing;
+  }
+  return differing;
+}
+
 // Compares the entries a key has with those its records call for.
 void CompareKey(const TableState& t, size_t k, Report* report) {
   const std::string where = "table " + t.name + " key " + KeyLabel(t, k);
@@ -206,8 +228,15 @@ void CompareKey(const TableState& t, size_t k, Report* report) {
   }
   const std::vector<Entry>& found = t.found[k];
   const bool dup = (decl.flags & driver::kKeyDup) != 0;
+  size_t stale = EntriesOfAnotherCollation(t, k);
+  if (stale > 0) {
+    report->Fault(where, "keys were built with another collation: rebuild (" +
+                             std::to_string(stale) + " of " + std::to_string(found.size()) +
+                             " entries differ from what this program's collation and case "
+                             "tables give)");
+  }
   size_t i = 0, j = 0;
-  while (i < found.size() || j < expected.size()) {
+  while (stale == 0 && (i < found.size() || j < expected.size())) {
     int order = i >= found.size()      ? 1
                 : j >= expected.size() ? -1
                                        : found[i].header.compare(expected[j].header);
