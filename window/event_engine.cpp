@@ -233,6 +233,8 @@ void SetMySlot(int slot) {
 void ForgetThreadWindows(int slot) {
   if (!ThreadTable::ValidSlot(slot)) return;
   G().stacks[slot].clear();
+  G().threads.at(slot).topWindow = nullptr;
+  G().threads.at(slot).acceptWindow = nullptr;
 }
 }  // namespace engine
 
@@ -247,6 +249,7 @@ void StartEventEngine() {
 }
 
 void AttachWindow(HWND hwnd, WindowEventState* state, WindowEventState* parent) {
+  StartEventEngine();
   Globals& g = G();
   int slot = engine::MySlot();
   state->handle = reinterpret_cast<uintptr_t>(hwnd);

@@ -31,14 +31,15 @@ DWORD WINAPI ThreadEntry(LPVOID param) {
   ThreadProcedure procedure = s.procedure;
   auto args = s.args;
   procedure(args[0], args[1], args[2]);
-  // The procedure returned: its windows and its slot go.
+  // The procedure returned: windows it left open and its slot go.
   ThreadSlot& done = engine::Threads().at(slot);
-  for (WindowEventState* w = ThreadWindow(); w != nullptr; w = ThreadWindow()) {
+  for (int left = 0; left < 1000; ++left) {
+    WindowEventState* w = ThreadWindow();
+    if (w == nullptr) break;
     HWND hwnd = reinterpret_cast<HWND>(w->handle);
-    if (IsWindow(hwnd)) {
-      DestroyWindow(hwnd);
-    }
-    DetachWindow(hwnd);
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);  // its WM_DESTROY detaches it
+    if (ThreadWindow() == w) DetachWindow(hwnd);
+    if (ThreadWindow() == w) break;
   }
   engine::ForgetThreadWindows(slot);
   HANDLE handle = reinterpret_cast<HANDLE>(done.handle);
