@@ -148,6 +148,12 @@ Status BriskenFile::Start() {
 }
 
 Status BriskenFile::Adopt(const std::string& bytes, FileHeader header) {
+  // A damaged bound would send the next commit's writes (or recovery's) far
+  // past the data, so such a header is refused before anything is written.
+  uint64_t size = 0;
+  os::Status os = file_->Size(&size);
+  if (!os.ok()) return Status::Error(OsErrorCode(os, false));
+  if (!header.BoundsProblem(size).empty()) return Status::Corrupt(check::kHeaderBounds);
   disk_bytes_ = bytes;
   disk_header_ = header;
   suspect_ = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "data/brisken/bytes.h"
@@ -229,6 +230,78 @@ TEST(BriskenFileMemoryTest, DamagedPagesReachTheHaltOnceWithTheirCheckNumber) {
   EXPECT_TRUE(s.corrupt());
   EXPECT_EQ(s.code(), 36);
   EXPECT_EQ(CorruptionRecorder::checks(), std::vector<int>{1610});
+}
+
+// A header whose bounds point past the file, on its own: the input that once
+// made a commit write 4 GiB away from a 512-byte file, and its variations.
+TEST(BriskenFileMemoryTest, HeadersPointingBeyondTheFileAreRefusedAndLeftUnchanged) {
+  const std::string fresh = FileHeader::Fresh().Encode();
+  auto with = [&](const std::function<void(FileHeader*)>& change) {
+    FileHeader h;
+    EXPECT_TRUE(FileHeader::Decode(fresh, &h).ok());
+    change(&h);
+    return h.Encode();
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* words;
+  };
+  const Case cases[] = {
+      {"both bounds at 4 GiB", with([](FileHeader* h) { h->committed_end = h->pending_end = 0xFFFFFFFF; }),
+       "the header's committed end (4294967295) lies beyond the end of the file (512 bytes)"},
+      {"a cut-short commit whose shadow area is missing",
+       with([](FileHeader* h) { h->pending_end = 600 * 1024 * 1024; }),
+       "the header's pending end (629145600) lies beyond the end of the file (512 bytes)"},
+      {"a region far past the file", with([](FileHeader* h) { h->start[3] = 300000; h->end[3] = 300003; }),
+       "the header's data length (76801280) lies beyond the end of the file (512 bytes)"},
+      {"a region past the format's offsets",
+       with([](FileHeader* h) { h->start[1] = 0xFFFFFF00; h->end[1] = 0xFFFFFF01; }),
+       "the header's regions end at byte 1099511563008, beyond the largest offset a Brisken file can hold"},
+  };
+  for (const Case& c : cases) {
+    CorruptionRecorder recorder;
+    auto data = std::make_shared<std::string>(c.bytes);
+    FileHeader h;
+    ASSERT_TRUE(FileHeader::Decode(*data, &h).ok());
+    EXPECT_EQ(h.BoundsProblem(data->size()), c.words) << c.what;
+    for (bool writable : {true, false}) {
+      std::unique_ptr<BriskenFile> f;
+      Status s = BriskenFile::Attach(std::make_unique<MemoryFile>(data), writable, &f);
+      EXPECT_EQ(s.code(), 36) << c.what;
+      EXPECT_EQ(s.check(), check::kHeaderBounds) << c.what;
+      EXPECT_EQ(*data, c.bytes) << c.what;
+    }
+    EXPECT_EQ(CorruptionRecorder::checks(), (std::vector<int>{1623, 1623})) << c.what;
+  }
+}
+
+// Bounds that a damaged header cannot be trusted with are not used at all: the
+// shadow pages of a commit go at the end of the data even when the committed
+// end (within the file) says otherwise, and the file grows by what is written.
+TEST(BriskenFileMemoryTest, CommitsGrowTheFileOnlyByThePagesTheyWrite) {
+  auto data = std::make_shared<std::string>();
+  std::unique_ptr<BriskenFile> f;
+  ASSERT_TRUE(BriskenFile::Attach(std::make_unique<MemoryFile>(data), true, &f).ok());
+  bool ok = false;
+  for (uint32_t i = 0; i < 40; ++i) ASSERT_TRUE(f->Insert(Data(i, 200), &ok).ok());
+  ASSERT_TRUE(f->Close().ok());
+  FileHeader h;
+  ASSERT_TRUE(FileHeader::Decode(data->substr(0, 512), &h).ok());
+  const uint64_t length = h.DataLength();
+  ASSERT_EQ(data->size(), length);
+  // Room after the data, and a committed end that claims all of it.
+  data->resize(length + 1024 * 1024, '\0');
+  h.committed_end = h.pending_end = static_cast<uint32_t>(data->size());
+  data->replace(0, 512, h.Encode());
+  const uint64_t padded = data->size();
+  ASSERT_TRUE(BriskenFile::Attach(std::make_unique<MemoryFile>(data), true, &f).ok());
+  ASSERT_TRUE(f->Replace(Data(3, 210), &ok).ok() && ok);
+  ASSERT_TRUE(f->Commit().ok());
+  EXPECT_EQ(data->size(), padded);  // the shadow copy went into the room after the data
+  TreeReport report;
+  EXPECT_TRUE(CheckTree(&f->pager(), true, &report).ok()) << report.problem;
+  EXPECT_EQ(report.records, 40u);
 }
 
 TEST(BriskenFileMemoryTest, ChangeCounterWrapsPastZeroSoTheTreeIsNotMistakenForANewFile) {

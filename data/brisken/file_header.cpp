@@ -68,6 +68,25 @@ int FileHeader::RegionOf(uint32_t address) const {
   return 0;
 }
 
+std::string FileHeader::BoundsProblem(uint64_t file_size) const {
+  const std::string file = " lies beyond the end of the file (" + std::to_string(file_size) + " bytes)";
+  if (DataEndUnits() > 0) {
+    uint64_t length = DataLength();
+    if (length > 0xFFFFFFFFu) {
+      return "the header's regions end at byte " + std::to_string(length) +
+             ", beyond the largest offset a Brisken file can hold";
+    }
+    if (length > file_size) return "the header's data length (" + std::to_string(length) + ")" + file;
+  }
+  if (committed_end > file_size) {
+    return "the header's committed end (" + std::to_string(committed_end) + ")" + file;
+  }
+  if (pending_end > file_size) {
+    return "the header's pending end (" + std::to_string(pending_end) + ")" + file;
+  }
+  return "";
+}
+
 Status FileHeader::NormalizeRegions() {
   if (!RegionEmpty(0)) return Status::Corrupt(check::kRegionTable);
   uint32_t previous_end = 0;

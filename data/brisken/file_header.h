@@ -46,6 +46,13 @@ class FileHeader {
   // The size class whose region holds address a, or 0 when none does.
   int RegionOf(uint32_t address) const;
 
+  // What makes this header point beyond a file of file_size bytes, or beyond
+  // the 32-bit offsets the format stores: its data length (when any region
+  // holds pages), its committed end or its pending end. "" when nothing does.
+  // A commit only ever grows the file before it names the new bounds, so a
+  // header that a crash cut short passes too.
+  std::string BoundsProblem(uint64_t file_size) const;
+
   // Checks the regions (whole slots, ascending, no overlap, region 0 empty) and
   // moves empty regions next to their predecessor so that start[i] >= end[i-1]
   // holds for every i. Fails with a corruption status.

@@ -15,7 +15,7 @@ Status Pager::Start(const FileHeader& header) {
   uint64_t size = 0;
   os::Status os = file_->Size(&size);
   if (!os.ok()) return Status::Error(OsErrorCode(os, false));
-  if (header_.DataEndUnits() > 0 && header_.DataLength() > size) return Status::Corrupt(check::kRegionTable);
+  if (!header_.BoundsProblem(size).empty()) return Status::Corrupt(check::kHeaderBounds);
   if (header_.root >= 0) {
     uint32_t root = static_cast<uint32_t>(header_.root);
     parents_[root] = kNoParent;

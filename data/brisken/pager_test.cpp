@@ -146,7 +146,7 @@ TEST(PagerFileTest, AddressesOutsideTheRegionsAndFilesShorterThanTheirRegionsAre
   wrong_root.root = 9;
   EXPECT_EQ(pager.Start(wrong_root).check(), 1620);
   data->resize(512 + 3 * 256);
-  EXPECT_EQ(pager.Start(h).check(), 1622);
+  EXPECT_EQ(pager.Start(h).check(), 1623);
 }
 
 }  // namespace

@@ -49,6 +49,9 @@ void EncodeRecordArea(const std::vector<Record>& records, std::string* out) {
 
 Status DecodeRecordArea(std::string_view area, size_t count, std::vector<Record>* out) {
   out->clear();
+  // Every record takes at least its flag byte: a stored count beyond that is
+  // damage, and must not size the vector.
+  if (count > area.size()) return Status::Corrupt(check::kRecordAreaLength);
   out->reserve(count);
   size_t pos = 0;
   size_t length = 0;

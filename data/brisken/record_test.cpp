@@ -52,6 +52,9 @@ TEST(RecordTest, ImpossibleAreasAreCorruption) {
   std::vector<Record> out;
   EXPECT_EQ(DecodeRecordArea(area + "z", 2, &out).check(), 1602);  // bytes left over
   EXPECT_EQ(DecodeRecordArea(area, 3, &out).check(), 1602);        // runs out
+  std::vector<Record> unsized;
+  EXPECT_EQ(DecodeRecordArea(area, 65535, &unsized).check(), 1602);  // a count no area can hold
+  EXPECT_EQ(unsized.capacity(), 0u);
   std::string first_without_lengths = area;
   first_without_lengths[0] = 0x00;
   EXPECT_EQ(DecodeRecordArea(first_without_lengths, 2, &out).check(), 1611);

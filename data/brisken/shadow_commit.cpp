@@ -30,8 +30,10 @@ Status ShadowPrepare(os::File* file, const BlockCipher* cipher, Pager* pager,
                      const FileHeader& committed, PreparedCommit* out, CommitFailure* failure) {
   *failure = CommitFailure::kUntouched;
   *out = PreparedCommit();
-  // A file whose header was never committed still has its 512 bytes in use.
-  uint64_t e0 = std::max<uint64_t>({committed.committed_end, committed.DataLength(), kHeaderSize});
+  // The shadow area starts at the real end of the committed data, never at a
+  // stored bound. A file whose header was never committed still has its 512
+  // bytes in use.
+  uint64_t e0 = std::max<uint64_t>(committed.DataLength(), kHeaderSize);
   Status s = pager->PrepareCommit(&out->images, &out->next);
   if (!s.ok()) return s;
   uint64_t e1 = std::max<uint64_t>(e0, out->next.DataLength());
@@ -109,10 +111,13 @@ Status ScanShadow(os::File* file, const BlockCipher* cipher, const FileHeader& d
     uint64_t home = GetLe32(first.data());
     uint32_t stored = GetLe16(first.data() + 4);
     bool header = home == 0;
+    uint64_t size = RoundUp(stored, kUnit);
+    // A shadowed page lay in the committed data, which ends before the shadow
+    // area: a copy naming a home beyond that is damage, not a place to write.
     bool sane = header ? stored == kHeaderSize
                        : home >= kHeaderSize && (home - kHeaderSize) % kUnit == 0 &&
-                             stored >= 13 && stored <= kMaxPageBytes;
-    uint64_t size = RoundUp(stored, kUnit);
+                             stored >= 13 && stored <= kMaxPageBytes &&
+                             home + size <= disk.committed_end;
     if (!sane || at + size > disk.pending_end) break;
     if (header) {
       std::string bytes;

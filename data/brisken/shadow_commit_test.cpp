@@ -279,6 +279,33 @@ TEST(ShadowCommitTest, ReadOnlyOpenerReadsACutShortCommitWithoutFinishingIt) {
   EXPECT_TRUE(Contents(reader.get()) == sc.after);
 }
 
+// A shadow copy is only trusted with a home inside the committed data: one
+// naming a home gigabytes away ends the walk, and recovery rolls back instead
+// of writing there.
+TEST(ShadowCommitTest, ShadowCopiesNamingAHomeBeyondTheDataAreNotCopiedThere) {
+  Scenario sc = Prepare();
+  int64_t commit_point = static_cast<int64_t>(sc.trace.find('f')) + 3;
+  auto cut = std::make_shared<os::FaultDisk>(sc.bytes);
+  {
+    auto f = Attach(cut, true);
+    Change(f.get());
+    cut->Reset();
+    cut->CrashAtPoint(commit_point + 1);  // pending on disk, nothing copied home yet
+    EXPECT_FALSE(f->Commit().ok());
+  }
+  cut->PowerOn();
+  std::string pending = cut->durable();
+  FileHeader h;
+  ASSERT_TRUE(FileHeader::Decode(pending.substr(0, 512), &h).ok());
+  ASSERT_LT(h.committed_end, h.pending_end);
+  PutLe32(pending.data() + h.committed_end, 0x7FFFFF00);  // 2 GiB, on a slot boundary
+  auto disk = std::make_shared<os::FaultDisk>(pending);
+  auto f = Attach(disk, true);
+  ASSERT_TRUE(f);
+  EXPECT_TRUE(Contents(f.get()) == sc.before);
+  EXPECT_LE(disk->visible().size(), pending.size());
+}
+
 // A control file stand-in that says whether the transaction is still open.
 class FakeLookup : public TransactionLookup {
  public:

@@ -49,6 +49,7 @@ inline constexpr int kRecordOrder = 1612;      // records of a page not in ascen
 inline constexpr int kPageAddress = 1620;      // a page address outside every region or off a slot
 inline constexpr int kTreeShape = 1621;        // wrong level, page referred to twice, missing root
 inline constexpr int kRegionTable = 1622;      // the header's region table is impossible
+inline constexpr int kHeaderBounds = 1623;     // the header points beyond the file or the format's offsets
 inline constexpr int kPageTooLarge = 1630;     // a page image beyond 15104 bytes or its planned size
 inline constexpr int kNumbersExhausted = 1640; // the last issued number cannot grow any more
 }  // namespace check

@@ -395,6 +395,28 @@ TEST_F(CheckFaultTest, OrphanRecordsAndStrayMemoPiecesAreFound) {
   EXPECT_THAT(report, HasSubstr("memo pieces of a memo the table does not declare"));
 }
 
+TEST_F(CheckFaultTest, AHeaderPointingBeyondTheFileIsNamedAndTheFileLeftAlone) {
+  std::string bytes = Read(Path("CUSTOMER.BKF"));
+  ASSERT_GT(bytes.size(), 600u);
+  std::string damaged = bytes;
+  for (size_t at : {size_t{6}, size_t{10}}) {
+    damaged.replace(at, 4, "\xFF\xFF\xFF\xFF", 4);
+  }
+  Write("CUSTOMER.BKF", damaged);
+  Outcome o = Run(CheckCommand(), {Path("CUSTOMER")});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_THAT(o.err, HasSubstr("damaged Brisken file: the header's committed end (4294967295) lies "
+                               "beyond the end of the file (" + std::to_string(bytes.size()) +
+                               " bytes) (error 36: Invalid Data File, Possible data corruption in "
+                               "file (1623))"));
+  // Nothing that writes may use it either.
+  Write("rows.csv", "CUS:CUSID,CUS:NAME,CUS:SUBURB,CUS:PHONE,CUS:STARTDATE\r\n9,Dunn,East,555-9,90\r\n");
+  o = Run(ImportCommand(), {Path("CUSTOMER"), Path("rows.csv")});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_THAT(o.err, HasSubstr("(1623)"));
+  EXPECT_EQ(Read(Path("CUSTOMER.BKF")), damaged);
+}
+
 TEST_F(CheckFaultTest, DamagedPagesEndWithAFaultNeverACrash) {
   std::string bytes = Read(Path("CUSTOMER.BKF"));
   ASSERT_GT(bytes.size(), 600u);

@@ -52,12 +52,34 @@ int Sniff(const std::string& path, std::string* error) {
   return 0;
 }
 
+// The words for a header that the open refused because it points beyond its
+// file: the same test the open made, on the header as stored.
+std::string HeaderBoundsProblem(const std::string& path) {
+  std::unique_ptr<os::File> file;
+  if (!os::OpenFile(path, os::Access::Read, os::Share::DenyNone, os::Disposition::OpenExisting,
+                    &file).ok()) {
+    return "";
+  }
+  std::string bytes(brisken::kHeaderSize, '\0');
+  size_t got = 0;
+  uint64_t size = 0;
+  brisken::FileHeader header;
+  if (!file->ReadAt(0, bytes.data(), bytes.size(), &got).ok() || got != bytes.size() ||
+      !file->Size(&size).ok() || !brisken::FileHeader::Decode(bytes, &header).ok()) {
+    return "";
+  }
+  return header.BoundsProblem(size);
+}
+
 std::string OpenError(const std::string& path, brisken::Status s) {
   if (s.code() == driver::kErrAccessDenied) {
     return path + ": cannot be opened: it is in use or read-only (" + ErrorMessage(s.code()) + ")";
   }
   if (s.code() == driver::kErrInvalidDataFile) {
-    return path + ": damaged Brisken file (" + ErrorMessage(s.code()) + ")";
+    std::string problem;
+    if (s.check() == brisken::check::kHeaderBounds) problem = HeaderBoundsProblem(path);
+    if (!problem.empty()) problem = ": " + problem;
+    return path + ": damaged Brisken file" + problem + " (" + ErrorMessage(s.code()) + ")";
   }
   return path + ": cannot be opened (" + ErrorMessage(s.code()) + ")";
 }
