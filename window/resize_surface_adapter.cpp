@@ -4,11 +4,8 @@
 
 #include <algorithm>
 
-#include "window/control.h"
 #include "window/core/event_codes.h"
-#include "window/core/resource_format.h"
 #include "window/event_engine.h"
-#include "window/window_object.h"
 
 namespace korvex {
 
@@ -24,17 +21,6 @@ ControlResizeSurface::ControlResizeSurface(HWND window, const rsc::DialogUnits& 
 ControlResizeSurface::~ControlResizeSurface() {
   SetSizedHandler({});
   if (limits_installed_ && IsWindow(window_)) RemoveWindowSubclass(window_, LimitsProc, kLimitsSubclassId);
-}
-
-std::unique_ptr<ControlResizeSurface> ControlResizeSurface::ForWindow(WindowObject& window) {
-  auto surface = std::make_unique<ControlResizeSurface>(window.hwnd(), window.units());
-  for (const auto& control : window.controls()) {
-    if (control->hwnd() == nullptr) continue;
-    int32_t parent = control->parent() != nullptr ? static_cast<int32_t>(control->parent()->field()) : 0;
-    bool drops = control->type() == rsc::kTypeList && control->record().drop_byte != 0;
-    surface->AddControl(static_cast<int32_t>(control->field()), control->type(), control->hwnd(), parent, drops);
-  }
-  return surface;
 }
 
 void ControlResizeSurface::AddControl(int32_t field, int32_t type, HWND hwnd, int32_t parent, bool drops_down) {

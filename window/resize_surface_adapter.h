@@ -18,7 +18,6 @@
 
 namespace korvex {
 
-class WindowObject;
 class WindowEventState;
 
 class ControlResizeSurface : public framework::ResizeSurface {
@@ -28,9 +27,6 @@ class ControlResizeSurface : public framework::ResizeSurface {
   ~ControlResizeSurface() override;
   ControlResizeSurface(const ControlResizeSurface&) = delete;
   ControlResizeSurface& operator=(const ControlResizeSurface&) = delete;
-
-  // The surface of an open window, with every control it made.
-  static std::unique_ptr<ControlResizeSurface> ForWindow(WindowObject& window);
 
   // Adds a control in window order. parent: the field of its SHEET, TAB or
   // other parent control, 0 for the window.
