@@ -29,7 +29,7 @@ void LoadWindow(Loaded& loaded, const std::string& file, const char* module, con
   ASSERT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), module);
   ASSERT_EQ(loaded.image.Load(bytes.data(), bytes.size(), module), LoadStatus::kOk) << loaded.image.defect();
   ASSERT_EQ(loaded.image.Windows().size(), 1u);
-  const uint32_t record = loaded.image.FindWindow(label);
+  const uint32_t record = loaded.image.FindWindowRecord(label);
   ASSERT_NE(record, 0u);
   loaded.window = loaded.image.Window(record);
 }

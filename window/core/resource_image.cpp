@@ -204,7 +204,7 @@ const char* ResourceImage::Text(uint32_t offset) const {
   return reinterpret_cast<const char*>(&buffer_[offset]);
 }
 
-uint32_t ResourceImage::FindWindow(std::string_view label) const {
+uint32_t ResourceImage::FindWindowRecord(std::string_view label) const {
   for (uint32_t record : Windows()) {
     if (label == Text(U32(record + kWinLabel))) return record;
   }

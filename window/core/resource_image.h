@@ -90,7 +90,7 @@ class ResourceImage {
   const std::string& stored_module() const { return stored_module_; }
 
   // Offset of the window record whose label equals label, 0 when none.
-  uint32_t FindWindow(std::string_view label) const;
+  uint32_t FindWindowRecord(std::string_view label) const;
   // Offsets of every window record in chain order.
   std::vector<uint32_t> Windows() const;
 

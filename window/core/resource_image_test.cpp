@@ -79,9 +79,9 @@ TEST(ResourceImage, BuiltImageReadsBackFieldByField) {
   EXPECT_EQ(image.buffer().size(), bytes.size() - std::strlen("prog$SAMPLE") - 1 + kBufferLead);
 
   ASSERT_EQ(image.Windows().size(), 2u);
-  EXPECT_EQ(image.FindWindow("P2$SECOND"), image.Windows()[1]);
-  EXPECT_EQ(image.FindWindow("P3$NONE"), 0u);
-  const WindowRecord w = image.Window(image.FindWindow("P1$FIRST"));
+  EXPECT_EQ(image.FindWindowRecord("P2$SECOND"), image.Windows()[1]);
+  EXPECT_EQ(image.FindWindowRecord("P3$NONE"), 0u);
+  const WindowRecord w = image.Window(image.FindWindowRecord("P1$FIRST"));
   EXPECT_EQ(w.flags, 0x0800u);
   EXPECT_EQ(w.flags2, 0x0008u);
   EXPECT_EQ(w.rect.x, 10);
@@ -223,7 +223,7 @@ TEST(ResourceImage, DamagedImagesAreRefusedWithTheDefectNamed) {
     EXPECT_EQ(LoadBytes(image, bytes), LoadStatus::kDefective) << damage.name;
     EXPECT_NE(image.defect().find(damage.defect_part), std::string::npos)
         << damage.name << ": " << image.defect();
-    EXPECT_EQ(image.FindWindow("P1$FIRST"), 0u) << damage.name;
+    EXPECT_EQ(image.FindWindowRecord("P1$FIRST"), 0u) << damage.name;
   }
 }
 

@@ -1,0 +1,204 @@
+#include "window/window_open.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "window/core/event_runtime_errors.h"
+#include "window/core/resource_format.h"
+#include "window/core/resource_style.h"
+#include "window/event_engine.h"
+#include "window/resource_lookup.h"
+#include "window/runtime_error.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr int kProgramIcon = 32523;
+const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+HWND g_frame = nullptr;
+HICON g_default_icon = nullptr;
+std::atomic<unsigned long> g_class_counter{0};
+
+}  // namespace
+
+void SetApplicationFrameWindow(HWND frame) { g_frame = frame; }
+void SetDefaultWindowIcon(HICON icon) { g_default_icon = icon; }
+
+// The steps of opening a window, with access to the window object.
+class WindowOpener {
+ public:
+  WindowOpener(WindowObject& window, WindowObject* owner) : w_(window), owner_(owner) {}
+
+  int Open(std::unique_ptr<rsc::ResourceImage> image, uint32_t record, std::string* detail) {
+    StartEventEngine();
+    w_.image_ = std::move(image);
+    w_.record_ = w_.image_->Window(record);
+    const rsc::WindowRecord& r = w_.record_;
+    MakeFont();
+    if (!RegisterWindowClass()) return Fail(detail, "RegisterClassA failed");
+
+    const bool has_title = !r.title.empty();
+    const rsc::WindowStyle style = rsc::WindowStyleOf(r.flags, r.flags2, has_title, false);
+    HWND owner = owner_ != nullptr ? owner_->hwnd() : g_frame;
+    RECT frame = OuterRect(style, owner);
+    HWND hwnd = CreateWindowExA(style.ex_style, w_.class_name_.c_str(), r.title.c_str(), style.style, frame.left,
+                                frame.top, frame.right, frame.bottom, owner, nullptr, GetModuleHandleA(nullptr),
+                                &w_);
+    if (hwnd == nullptr) return Fail(detail, "CreateWindowExA failed");
+    w_.hwnd_ = hwnd;
+    SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(style.style));
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+
+    WindowEventState& events = w_.events_;
+    const bool size_events = (r.flags & rsc::kWinFlagReportsResize) != 0;
+    AttachWindow(hwnd, &events, nullptr);
+    SetWindowTraits(&events, size_events, (r.flags & rsc::kWinFlagApplication) != 0);
+    if (r.timer != 0) SetWindowTimer(&events, r.timer);
+    // The engine raises the modal counter for a modal window while its loop runs.
+    events.modal = (r.flags2 & rsc::kWin2Modal) != 0 || ModalCount() > 0;
+
+    CreateControls(w_, r.first_control, nullptr);
+    QueueOpenEvents(&events, size_events);
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    return 0;
+  }
+
+ private:
+  int Fail(std::string* detail, const char* what) {
+    if (detail != nullptr) *detail = what;
+    CloseWindow(w_);
+    return kErrorWindowCreate;
+  }
+
+  void MakeFont() {
+    HDC dc = GetDC(nullptr);
+    if (w_.record_.font != 0) {
+      const rsc::FontRecord f = w_.image_->Font(w_.record_.font);
+      LOGFONTA lf{};
+      const uint32_t points = (f.points != 0 && f.points < 1000) ? f.points : 8;
+      lf.lfHeight = -MulDiv(static_cast<int>(points), GetDeviceCaps(dc, LOGPIXELSY), 72);
+      lf.lfWeight = (f.weight != rsc::kInherit && f.weight <= 1000) ? static_cast<LONG>(f.weight) : FW_NORMAL;
+      lf.lfCharSet = DEFAULT_CHARSET;
+      std::strncpy(lf.lfFaceName, f.typeface.empty() ? "MS Sans Serif" : f.typeface.c_str(),
+                   sizeof lf.lfFaceName - 1);
+      w_.font_ = CreateFontIndirectA(&lf);
+      w_.own_font_ = w_.font_ != nullptr;
+    }
+    if (w_.font_ == nullptr) w_.font_ = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    GetObjectA(w_.font_, sizeof w_.logfont_, &w_.logfont_);
+    // Dialog units follow the font: the average width of the 52 letters and
+    // the font's height.
+    HGDIOBJ old = SelectObject(dc, w_.font_);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, kLetters, 52, &size);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    w_.units_ = rsc::DialogUnits(rsc::AverageCharWidth(size.cx), tm.tmHeight);
+  }
+
+  bool RegisterWindowClass() {
+    char name[64];
+    std::snprintf(name, sizeof name, "VelWin%uClass%lu", static_cast<unsigned>(w_.events_.thread),
+                  g_class_counter.fetch_add(1) + 1);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WindowObjectProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = name;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hIcon = g_default_icon != nullptr ? CopyIcon(g_default_icon) : LoadIconA(instance, MAKEINTRESOURCEA(kProgramIcon));
+    const rsc::WindowRecord& r = w_.record_;
+    const uint32_t background =
+        r.colour != 0 ? w_.image_->U32(r.colour + rsc::kColourBackground) : rsc::kInherit;
+    if (background != rsc::kInherit) {
+      w_.background_ = CreateSolidBrush(background & 0x00FFFFFF);
+      w_.own_background_ = w_.background_ != nullptr;
+    }
+    if (w_.background_ == nullptr) {
+      w_.background_ = GetSysColorBrush((r.flags2 & rsc::kWin2Gray) != 0 ? COLOR_BTNFACE : COLOR_WINDOW);
+    }
+    wc.hbrBackground = w_.background_;
+    if (RegisterClassA(&wc) == 0) return false;
+    w_.class_name_ = name;
+    w_.class_instance_ = instance;
+    return true;
+  }
+
+  // The outer rectangle (left, top, width, height) for the record's client
+  // size and position; defaults are centred on the owner or the work area.
+  RECT OuterRect(const rsc::WindowStyle& style, HWND owner) const {
+    const rsc::WindowRecord& r = w_.record_;
+    const rsc::DialogUnits& u = w_.units_;
+    const bool default_width = r.rect.width == rsc::kDefaultCoordinate;
+    const bool default_height = r.rect.height == rsc::kDefaultCoordinate;
+    RECT client{0, 0, default_width ? 400 : u.ToPixelsX(r.rect.width),
+                default_height ? 300 : u.ToPixelsY(r.rect.height)};
+    AdjustWindowRectEx(&client, style.style, FALSE, style.ex_style);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    RECT out{0, 0, width, height};
+    RECT area{};
+    if (owner == nullptr || !GetWindowRect(owner, &area)) SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    out.left = r.rect.x == rsc::kDefaultCoordinate ? area.left + (area.right - area.left - width) / 2
+                                                   : u.ToPixelsX(r.rect.x);
+    out.top = r.rect.y == rsc::kDefaultCoordinate ? area.top + (area.bottom - area.top - height) / 2
+                                                  : u.ToPixelsY(r.rect.y);
+    if (r.rect.x == rsc::kDefaultCoordinate && out.left < 0) out.left = 0;
+    if (r.rect.y == rsc::kDefaultCoordinate && out.top < 0) out.top = 0;
+    return out;
+  }
+
+  WindowObject& w_;
+  WindowObject* owner_;
+};
+
+int OpenWindowFromImage(WindowObject& window, std::unique_ptr<rsc::ResourceImage> image, uint32_t record,
+                        WindowObject* owner, std::string* detail) {
+  if (window.IsOpen()) {
+    if (detail != nullptr) detail->clear();
+    return kErrorWindowAlreadyOpen;
+  }
+  if (!image || !image->loaded() || image->U8(record) != rsc::kTypeWindow) {
+    if (detail != nullptr) *detail = "no window record";
+    return kErrorWindowCreate;
+  }
+  return WindowOpener(window, owner).Open(std::move(image), record, detail);
+}
+
+int OpenWindow(WindowObject& window, const std::string& module_name, const std::string& label, WindowObject* owner,
+               std::string* detail) {
+  std::string why;
+  if (window.IsOpen()) {
+    if (detail != nullptr) detail->clear();
+    return kErrorWindowAlreadyOpen;
+  }
+  FoundWindow found;
+  if (FindWindowResource(module_name, label, &found, &why) != LookupResult::kFound) {
+    if (detail != nullptr) *detail = why;
+    return kErrorWindowCreate;
+  }
+  return OpenWindowFromImage(window, std::move(found.image), found.record, owner, detail);
+}
+
+void OpenWindowOrRaise(WindowObject& window, const std::string& module_name, const std::string& label,
+                       WindowObject* owner) {
+  std::string detail;
+  const int error = OpenWindow(window, module_name, label, owner, &detail);
+  if (error != 0) RaiseRuntimeError(error, detail.empty() ? nullptr : detail.c_str());
+}
+
+void CloseWindow(WindowObject& window) {
+  if (window.hwnd_ != nullptr) {
+    HWND hwnd = window.hwnd_;
+    DestroyWindow(hwnd);  // WM_DESTROY takes the window out of the engine
+    window.hwnd_ = nullptr;
+  }
+  window.ReleaseResources();
+}
+
+}  // namespace korvex
