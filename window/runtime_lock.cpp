@@ -7,22 +7,32 @@ RuntimeLock& RuntimeLock::Instance() {
   return lock;
 }
 
-RuntimeLock::RuntimeLock() : semaphore_(CreateSemaphoreA(nullptr, 1, 1, nullptr)) {}
+RuntimeLock::RuntimeLock() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+bool RuntimeLock::TryTake(DWORD me) {
+  DWORD expected = 0;
+  return owner_.compare_exchange_strong(expected, me);
+}
 
 void RuntimeLock::Acquire() {
-  for (;;) {
-    DWORD woke = MsgWaitForMultipleObjects(1, &semaphore_, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (woke == WAIT_OBJECT_0) break;
-    // A message sent from another thread: looking at the queue serves it.
-    MSG msg;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  const DWORD me = GetCurrentThreadId();
+  if (TryTake(me)) return;
+  waiters_.fetch_add(1);
+  // A release between the first try and the count above is seen here.
+  while (!TryTake(me)) {
+    DWORD woke = MsgWaitForMultipleObjects(1, &wake_, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (woke != WAIT_OBJECT_0) {
+      // A message sent from another thread: looking at the queue serves it.
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
   }
-  owner_.store(GetCurrentThreadId());
+  waiters_.fetch_sub(1);
 }
 
 void RuntimeLock::Release() {
   owner_.store(0);
-  ReleaseSemaphore(semaphore_, 1, nullptr);
+  if (waiters_.load() > 0) SetEvent(wake_);
 }
 
 WindowProcLockScope::WindowProcLockScope() {

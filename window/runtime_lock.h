@@ -1,5 +1,5 @@
-// The runtime lock: one semaphore of count 1 and the id of the thread that
-// holds it. A thread holds it except while it waits for messages (and while a
+// The runtime lock: the id of the thread that holds it, taken without a
+// system call when it is free; waiters sleep on an event. A thread holds it except while it waits for messages (and while a
 // modal box runs). Waiting for it still serves messages sent to the thread's
 // windows, so a thread that sends to a waiting thread is never stuck.
 #pragma once
@@ -25,8 +25,10 @@ class RuntimeLock {
 
  private:
   RuntimeLock();
-  HANDLE semaphore_;
-  std::atomic<DWORD> owner_{0};
+  bool TryTake(DWORD me);
+  HANDLE wake_;                  // auto-reset: set by a release while someone waits
+  std::atomic<DWORD> owner_{0};  // 0 = free
+  std::atomic<int> waiters_{0};
 };
 
 // For the duration of a window procedure: takes the lock when the thread does
