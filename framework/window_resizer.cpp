@@ -122,6 +122,8 @@ uint16_t WindowResizer::DefaultResize(int32_t type, uint8_t strategy) {
 
 void WindowResizer::Init(ResizeSurface* surface, uint8_t app_strategy, bool minimum_is_captured,
                          bool maximum_is_captured) {
+  Kill();
+  if (surface == nullptr) return;
   surface_ = surface;
   controls_.clear();
   moves_.clear();

@@ -51,7 +51,8 @@ class WindowResizer {
   };
 
   WindowResizer() = default;
-  virtual ~WindowResizer() = default;
+  // Unregisters from the surface, which must still be there (see Init).
+  virtual ~WindowResizer() { Kill(); }
   WindowResizer(const WindowResizer&) = delete;
   WindowResizer& operator=(const WindowResizer&) = delete;
 

@@ -170,6 +170,17 @@ TEST_F(WindowResizerTest, FirstSizedEventAfterOpeningMovesNothing) {
   EXPECT_EQ(surface.At(kButton), (ResizeRect{250, 120, 40, 14}));
   resizer.Kill();
   EXPECT_FALSE(surface.sized);
+
+  {
+    WindowResizer short_lived;
+    short_lived.Init(&surface, 3, false, false);
+    EXPECT_TRUE(surface.sized);
+  }
+  EXPECT_FALSE(surface.sized);  // a resizer that goes away leaves no handler behind
+  WindowResizer without_window;
+  without_window.Init(nullptr, 2, true, true);
+  without_window.Resize();
+  EXPECT_TRUE(without_window.controls().empty());
 }
 
 TEST_F(WindowResizerTest, ControlInsideAGroupMovesWithIt) {
