@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "window/core/list_format.h"
-#include "window/core/list_hit_test.h"
+#include "window/core/list_hit.h"
 #include "window/core/list_layout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

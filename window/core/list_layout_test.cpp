@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "window/core/list_hit_test.h"
+#include "window/core/list_hit.h"
 #include "window/core/list_keys.h"
 
 namespace korvex {

@@ -1,4 +1,4 @@
-#include "window/core/list_hit_test.h"
+#include "window/core/list_hit.h"
 
 #include <algorithm>
 #include <cstdlib>
