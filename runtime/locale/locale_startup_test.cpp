@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -100,6 +101,23 @@ TEST_F(LocaleStartupTest, CaseStringsAndResets) {
   Install("VELCASE=WINDOWS\nVELCASE=\n");
   EXPECT_EQ(Eval("UPPER('\xe4z')"), "\xe4Z");
 }
+
+#ifndef _WIN32
+// Natively the system profile is the INI file named by KORVEX_PROFILE.
+TEST_F(LocaleStartupTest, IntlEntriesSetTheLocaleDateAndTimeFormats) {
+  os::TempDir dir("locale");
+  ASSERT_TRUE(dir.ok());
+  std::ofstream(dir.File("profile.ini"), std::ios::binary)
+      << "[intl]\r\niTime=1\r\niTLzero=1\r\nsTime=.\r\nsShortDate=dd.MM.yyyy\r\n"
+         "sLongDate=d. MMMM yyyy\r\n";
+  ::setenv("KORVEX_PROFILE", dir.File("profile.ini").c_str(), 1);
+  InstallLocale(LocaleFromProfile());
+  ::unsetenv("KORVEX_PROFILE");
+  EXPECT_EQ(Eval("FORMAT(DATE(1,15,2020),@D17)"), "15.01.2020");
+  EXPECT_EQ(Eval("CLIP(FORMAT(DATE(1,15,2020),@D18))"), "15. January 2020");
+  EXPECT_EQ(Eval("FORMAT(4710001,@T7)"), "13.05");
+}
+#endif
 
 TEST(CollationList, OnlyListedCharactersMoveOrThePrintableSlotsAreFilled) {
   ByteTable t = CollationFromList("zyaa");  // repeats dropped: z, y, a
