@@ -304,6 +304,19 @@ void SetWindowTraits(WindowEventState* state, bool size_events, bool application
   state->applicationFrame = application_frame;
 }
 
+int WindowOpenError(WindowKind kind) {
+  OpenContext context;
+  context.kind = kind;
+  context.modalCount = ModalCount();
+  for (const auto& [hwnd, state] : G().windows) {
+    if (state->applicationFrame && IsWindow(hwnd)) {
+      context.frameOpen = true;
+      context.onFrameThread = state->thread == ThreadNumberOfSlot(engine::MySlot());
+    }
+  }
+  return CheckWindowOpen(context);
+}
+
 void NoteControlFocus(WindowEventState* state, int32_t field) {
   state->selectedField = field;
   G().platform.PostEvent(*state, kEventSelected, field, false);

@@ -11,6 +11,7 @@
 
 #include "window/core/event_codes.h"
 #include "window/core/event_handlers.h"
+#include "window/core/event_runtime_errors.h"
 #include "window/core/event_window_state.h"
 
 namespace korvex {
@@ -37,6 +38,11 @@ WindowEventState* EventStateOf(HWND hwnd);
 // Window state for size events, the application frame's session answer, and
 // the program's handling of sent events.
 void SetWindowTraits(WindowEventState* state, bool size_events, bool application_frame);
+
+// The runtime error that forbids opening a window of this kind on the calling
+// thread now (526, 527, 530, 531, 532), 0 when it may open. The frame is the
+// attached window marked as application frame.
+int WindowOpenError(WindowKind kind);
 
 // A control of the window took the focus: it becomes the selected field and
 // EVENT:Selected is posted for it.

@@ -6,8 +6,64 @@
 
 #include <string>
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
 #include "runtime/os/child_process.h"
+#include "window/engine_test_window.h"
 #include "window/event_engine.h"
+#include "window/thread_start.h"
+
+namespace {
+
+// An installed handler takes the report instead of the box; the halt follows.
+std::string report_path;
+void WriteReport(int code, const std::string& text) {
+  std::ofstream(report_path) << code << " " << text;
+}
+
+void StartWithReport(const std::vector<std::string>& args) {
+  report_path = args.at(0);
+  korvex::SetRuntimeErrorHandler(WriteReport);
+  korvex::StartEventEngine();
+}
+
+void RaiseIfForbidden(korvex::WindowKind kind) {
+  if (int error = korvex::WindowOpenError(kind)) korvex::RaiseRuntimeError(error);
+}
+
+void OpenMdiChild(const std::string&, const std::string&, const std::string&) {
+  RaiseIfForbidden(korvex::WindowKind::kMdiChild);
+}
+
+}  // namespace
+
+KORVEX_CHILD(MdiChildOnFrameThread) {
+  StartWithReport(args);
+  korvex::test::TestWindow frame;
+  korvex::SetWindowTraits(&frame.state, false, true);
+  RaiseIfForbidden(korvex::WindowKind::kMdiChild);  // allowed on other threads only
+  return 0;
+}
+
+KORVEX_CHILD(SecondFrame) {
+  StartWithReport(args);
+  korvex::test::TestWindow frame;
+  korvex::SetWindowTraits(&frame.state, false, true);
+  RaiseIfForbidden(korvex::WindowKind::kFrame);
+  return 0;
+}
+
+KORVEX_CHILD(MdiChildWhileBoxOpen) {
+  StartWithReport(args);
+  korvex::test::TestWindow frame;
+  korvex::SetWindowTraits(&frame.state, false, true);
+  korvex::StartThread(OpenMdiChild);
+  korvex::ModalBoxScope box;  // the started thread runs while the box is up
+  MessageBoxA(nullptr, "busy", "Busy", MB_OK);
+  return 0;
+}
 
 KORVEX_CHILD(AcceptWithoutWindow) {
   korvex::StartEventEngine();
@@ -52,6 +108,30 @@ TEST(RuntimeError, AcceptWithoutAWindowShowsTheBoxAndExitsWith2) {
   int code = -1;
   ASSERT_TRUE(child->Wait(20000, &code));
   EXPECT_EQ(code, 2);
+}
+
+// Runs a child role that must halt with 2 after reporting `code` to its handler.
+void ExpectHaltWithReport(const char* role, int code, const char* text) {
+  std::string path = std::string(std::getenv("TEMP") != nullptr ? std::getenv("TEMP") : ".") +
+                     "\\korvex_report_" + role + ".txt";
+  std::remove(path.c_str());
+  std::unique_ptr<os::ChildProcess> child;
+  ASSERT_TRUE(os::ChildProcess::Start(role, {path}, &child).ok());
+  int exit_code = -1;
+  ASSERT_TRUE(child->Wait(20000, &exit_code)) << role;
+  EXPECT_EQ(exit_code, 2) << role;
+  std::stringstream report;
+  report << std::ifstream(path).rdbuf();
+  EXPECT_EQ(report.str(), std::to_string(code) + " " + text) << role;
+  std::remove(path.c_str());
+}
+
+TEST(RuntimeError, ForbiddenOpensHaltThroughTheInstalledHandler) {
+  ExpectHaltWithReport("MdiChildOnFrameThread", 532, "Unable to open MDI window on APPLICATION's thread");
+  ExpectHaltWithReport("SecondFrame", 526,
+                       "Unable to open APPLICATION (APPLICATION already active)");
+  ExpectHaltWithReport("MdiChildWhileBoxOpen", 531,
+                       "Unable to open MDI window (system is MODAL)");
 }
 
 TEST(RuntimeError, NormalEndExitsWith0AndTextsComeWithTheirDetail) {
