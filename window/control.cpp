@@ -66,6 +66,7 @@ void CreateControls(WindowObject& window, uint32_t first, Control* parent) {
       if (control && control->InitFromRecord()) {
         made = control.get();
         window.controls_.push_back(std::move(control));
+        if (parent != nullptr) parent->AdoptChild(*made);
       }
     }
     // Children (a SHEET's TABs, a TAB's controls) are made whether or not

@@ -34,6 +34,8 @@ class Control {
   virtual void OnCommand(UINT /*code*/) {}
   // WM_CTLCOLOR*: answers the brush to paint with, nullptr for the default.
   virtual HBRUSH OnColour(HDC /*dc*/) { return nullptr; }
+  // A control whose record hangs under this one's (a TAB's control) was made.
+  virtual void AdoptChild(Control& /*child*/) {}
 
   WindowObject& window() const { return window_; }
   const rsc::ControlRecord& record() const { return record_; }

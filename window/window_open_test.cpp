@@ -1,6 +1,7 @@
 // Windows opened from the program's embedded window images (and from images
 // made in the test), read back through Win32.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,9 @@
 #include "window/core/event_runtime_errors.h"
 #include "window/core/resource_image_builder.h"
 #include "window/event_engine.h"
+#include "window/list_sheet_factories.h"
+#include "window/vel_list.h"
+#include "window/vel_sheet.h"
 #include "window/resource_lookup.h"
 #include "window/simple_controls.h"
 #include "window/window_object.h"
@@ -133,6 +137,37 @@ TEST_F(WindowOpenTest, ShuffleWindowShellFromTheEmbeddedImage) {
   EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), class_name.c_str(), &info));
   ASSERT_EQ(OpenWindow(w, "korvex$KORVE002", "P1$QUICKWINDOW", nullptr, &detail), 0) << detail;
   EXPECT_NE(w.class_name(), class_name);
+  CloseWindow(w);
+}
+
+TEST_F(WindowOpenTest, ShuffleWindowWithItsListSheetAndTabs) {
+  RegisterListAndSheetControls();
+  WindowObject w;
+  std::string detail;
+  ASSERT_EQ(OpenWindow(w, "korvex$KORVE002", "P1$QUICKWINDOW", nullptr, &detail), 0) << detail;
+  HWND hwnd = w.hwnd();
+  VelList* list = VelList::FromHandle(GetDlgItem(hwnd, 1));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->format().columns.size(), 4u);
+  const RECT list_rect = ClientRectOfChild(hwnd, list->hwnd());
+  EXPECT_EQ(list_rect.left, w.units().ToPixelsX(17));
+  EXPECT_EQ(list_rect.top, w.units().ToPixelsY(21));
+  EXPECT_EQ(list_rect.right - list_rect.left, w.units().ToPixelsX(296));
+  VelSheet* sheet = VelSheet::FromHandle(GetDlgItem(hwnd, 2));
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(TabCtrl_GetItemCount(sheet->tabControl()), 2);
+  EXPECT_EQ(sheet->choice(), 1);
+  // Tabs have no window of their own; the first tab's texts show, the second's not.
+  EXPECT_EQ(GetDlgItem(hwnd, 3), nullptr);
+  EXPECT_NE(w.FindControl(3), nullptr);
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, 4)));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, 5)));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, 7)));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, 8)));
+  sheet->select(2);
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, 4)));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, 7)));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, 9))) << "OK is on no tab";
   CloseWindow(w);
 }
 
