@@ -7,6 +7,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace korvex::os {
 
@@ -22,6 +24,11 @@ std::string IniRead(const std::string& file, const std::string& section,
 // empty name).
 bool IniWrite(const std::string& file, const std::string& section, const std::string& entry,
               const std::string& value);
+
+// Sets several entries of one section. Elsewhere than on Windows the file is
+// replaced once, so all of them reach it or none do.
+bool IniWriteEntries(const std::string& file, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& entries);
 
 // True when section, entry and value can be stored without breaking the file.
 bool IniWritable(const std::string& section, const std::string& entry, const std::string& value);

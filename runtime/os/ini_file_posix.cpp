@@ -62,11 +62,20 @@ std::string IniRead(const std::string& file, const std::string& section,
 
 bool IniWrite(const std::string& file, const std::string& section, const std::string& entry,
               const std::string& value) {
-  if (file.empty() || !IniWritable(section, entry, value)) return false;
+  return IniWriteEntries(file, section, {{entry, value}});
+}
+
+bool IniWriteEntries(const std::string& file, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& entries) {
+  if (file.empty()) return false;
+  for (const auto& [entry, value] : entries) {
+    if (!IniWritable(section, entry, value)) return false;
+  }
   std::lock_guard<std::mutex> lock(WriteMutex());
   std::optional<std::string> text = ReadAll(file);
   if (!text) return false;  // never replace a file we could not read
-  std::string updated = IniTextSet(*text, section, entry, value);
+  std::string updated = *text;
+  for (const auto& [entry, value] : entries) updated = IniTextSet(updated, section, entry, value);
   if (updated == *text) return true;
   std::string temp = file + ".tmp" + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -74,6 +74,19 @@ TEST(IniFile, NamesAndValuesThatWouldBreakTheFileAreRefused) {
   EXPECT_FALSE(FileExists(path));
 }
 
+TEST(IniFile, SeveralEntriesOfASectionAreWrittenTogetherOrNotAtAll) {
+  TempDir dir("ini");
+  ASSERT_TRUE(dir.ok());
+  std::string path = dir.File("list.INI");
+  ASSERT_TRUE(IniWriteEntries(path, "Q", {{"L", "2"}, {"L_1", "a,b"}, {"L_2", "c"}}));
+  EXPECT_EQ(IniRead(path, "Q", "L", ""), "2");
+  EXPECT_EQ(IniRead(path, "Q", "L_1", ""), "a,b");
+  EXPECT_EQ(IniRead(path, "Q", "L_2", ""), "c");
+  // One bad name refuses the whole batch.
+  EXPECT_FALSE(IniWriteEntries(path, "Q", {{"L", "3"}, {"L=3", "x"}}));
+  EXPECT_EQ(IniRead(path, "Q", "L", ""), "2");
+}
+
 TEST(IniFileText, SetKeepsLineEndingsAndAddsWhereTheEntryBelongs) {
   EXPECT_EQ(IniTextSet("", "S", "k", "v"), "[S]\r\nk=v\r\n");
   EXPECT_EQ(IniTextSet("[S]\nk=old\nz=1\n", "s", "K", "new"), "[S]\nk=new\nz=1\n");

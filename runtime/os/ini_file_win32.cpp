@@ -35,4 +35,14 @@ bool IniWrite(const std::string& file, const std::string& section, const std::st
                                     FileArgument(file)) != 0;
 }
 
+bool IniWriteEntries(const std::string& file, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& entries) {
+  for (const auto& [entry, value] : entries) {
+    if (!IniWritable(section, entry, value)) return false;
+  }
+  bool ok = true;
+  for (const auto& [entry, value] : entries) ok = IniWrite(file, section, entry, value) && ok;
+  return ok;
+}
+
 }  // namespace korvex::os
