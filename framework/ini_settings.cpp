@@ -114,14 +114,18 @@ std::vector<IniSettings::Row> IniSettings::FetchRows(std::string_view section,
 
 bool IniSettings::StoreRows(std::string_view section, std::string_view entry,
                             const std::vector<Row>& rows, size_t field_count) const {
-  bool ok = Store(section, entry, std::to_string(rows.size()));
+  // The count and the rows in one write, so the file never holds a count
+  // whose rows are missing.
+  std::vector<std::pair<std::string, std::string>> entries;
+  entries.reserve(rows.size() + 1);
+  entries.emplace_back(std::string(entry), std::to_string(rows.size()));
   for (size_t n = 0; n < rows.size(); ++n) {
     std::string value = rows[n][0];
     if (field_count >= 2) value += "," + rows[n][1];
     if (field_count >= 3) value += "," + rows[n][2];
-    ok = Store(section, RowEntry(entry, n + 1), value) && ok;
+    entries.emplace_back(RowEntry(entry, n + 1), Cut(value, kValueLimit));
   }
-  return ok;
+  return os::IniWriteEntries(file_name_, std::string(section), entries);
 }
 
 std::string IniSettings::SectorName(std::string_view family, std::string_view item,
