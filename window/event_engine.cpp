@@ -29,7 +29,11 @@ class Win32LoopPlatform : public LoopPlatform {
     MSG msg;
     return PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
   }
-  void RunIdle(WindowEventState&) override {}
+  void RunIdle(WindowEventState& w) override {
+    if (idle != nullptr) idle(&w);
+  }
+  IdleHandler idle = nullptr;
+  std::vector<MessageFilter> filters;
   void WaitAndDispatch(WindowEventState& w) override;
   WindowEventState* FocusWindow() override;
   void PostEvent(WindowEventState& target, EventCode code, int32_t field, bool to_front) override;
@@ -136,6 +140,9 @@ void Win32LoopPlatform::WaitAndDispatch(WindowEventState& w) {
   if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
     if (ThreadSlot* me = MyThread()) me->lastKey = static_cast<uint32_t>(msg.wParam) & 0x7FF;
   }
+  for (MessageFilter filter : std::vector<MessageFilter>(filters)) {
+    if (filter(&msg)) return;
+  }
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
 }
@@ -193,13 +200,11 @@ std::string ProgramFileName() {
 
 void PostSizeEvents(WindowEventState& w, WPARAM kind) {
   auto post = [&](EventCode code) { G().platform.PostEvent(w, code, 0, false); };
-  static thread_local std::unordered_map<WindowEventState*, WPARAM> last_kind;
-  WPARAM before = last_kind.count(&w) ? last_kind[&w] : SIZE_RESTORED;
-  if (kind != before) {
+  if (kind <= SIZE_MAXIMIZED && kind != w.showState) {
     if (kind == SIZE_MAXIMIZED) post(kEventMaximized);
     if (kind == SIZE_MINIMIZED) post(kEventIconized);
     if (kind == SIZE_RESTORED) post(kEventRestored);
-    last_kind[&w] = kind;
+    w.showState = static_cast<uint8_t>(kind);
   }
   if (kind != SIZE_MINIMIZED) post(kEventSized);
 }
@@ -454,6 +459,7 @@ void DeclineEvent() {
 }
 
 bool PostEvent(EventCode code, int32_t field, int thread, bool to_front, int32_t value) {
+  WindowProcLockScope locked;
   int slot = thread == 0 ? engine::MySlot() : SlotOfThreadNumber(thread);
   WindowEventState* target = TopWindowOf(slot);
   if (target == nullptr) return false;  // a thread without a window ignores the post
@@ -480,6 +486,19 @@ void UnregisterHandler(EventCode code, EventHandlerProc handler, void* object,
   if (window == nullptr) return;
   window->handlers.Remove(code == 0 ? 0 : EventMessage(code), handler, object, loose, extra);
 }
+
+void AddMessageFilter(MessageFilter filter) {
+  if (filter != nullptr) G().platform.filters.push_back(filter);
+}
+
+void RemoveMessageFilter(MessageFilter filter) {
+  auto& filters = G().platform.filters;
+  for (size_t i = filters.size(); i-- > 0;) {
+    if (filters[i] == filter) filters.erase(filters.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+void SetIdleHandler(IdleHandler handler) { G().platform.idle = handler; }
 
 int ModalCount() { return G().loop.modalCount(); }
 

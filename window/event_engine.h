@@ -76,6 +76,7 @@ void DeclineEvent();
 
 // Posts an event to the current window of thread `thread` (0 = the caller's).
 // Answers false when it was dropped (no such thread or window, post failed).
+// A thread that does not hold the runtime lock takes it for the post.
 bool PostEvent(EventCode code, int32_t field = 0, int thread = 0, bool to_front = false,
                int32_t value = 0);
 // Sends an event to a window and answers its outcome (kSendRefused,
@@ -88,6 +89,19 @@ void RegisterHandler(EventCode code, EventHandlerProc handler, void* object,
 void UnregisterHandler(EventCode code, EventHandlerProc handler, void* object,
                        WindowEventState* window = nullptr, bool loose = false,
                        uint32_t extra = 0);
+
+// ---- Hooks of the loop ----
+
+// Sees each message the loop takes before it is dispatched (accelerators,
+// dialog keys, the frame's menu keys, the program's key filter); answering
+// true consumes it. Filters run in the order they were added.
+using MessageFilter = bool (*)(MSG* msg);
+void AddMessageFilter(MessageFilter filter);
+void RemoveMessageFilter(MessageFilter filter);
+// Runs when the loop is about to wait with no message waiting (refreshing
+// displayed fields). It must not post anything that wakes the loop again.
+using IdleHandler = void (*)(WindowEventState* window);
+void SetIdleHandler(IdleHandler handler);
 
 // ---- Modal state ----
 

@@ -109,6 +109,34 @@ TEST_F(ThreadStart, FrameClosesAfterItsMdiChildrenAcceptCloseDown) {
   frame_state = nullptr;
 }
 
+std::atomic<DWORD> maximize_seen_on{0};
+std::atomic<bool> sent_ok{false};
+HWND send_target = nullptr;
+int NoteMaximize(void*) {
+  maximize_seen_on = GetCurrentThreadId();
+  return 0;
+}
+void SendToThreadOne(const std::string&, const std::string&, const std::string&) {
+  // This thread holds the runtime lock while thread 1 waits in its loop.
+  DWORD_PTR answer = 0;
+  sent_ok = SendMessageTimeoutA(send_target, WM_SYSCOMMAND, SC_MAXIMIZE, 0, SMTO_NORMAL, 10000,
+                                &answer) != 0;
+  PostEvent(kEventCloseWindow, 0, 1);
+}
+
+TEST_F(ThreadStart, MessageSentToAWaitingThreadRunsUnderTheSendersHold) {
+  TestWindow w(true);
+  RegisterHandler(kEventMaximize, NoteMaximize, nullptr);
+  send_target = w.hwnd;
+  maximize_seen_on = 0;
+  ASSERT_EQ(StartThread(SendToThreadOne), 2);
+  RunAcceptLoop();
+  EXPECT_TRUE(sent_ok);  // no deadlock between the lock and the send
+  EXPECT_EQ(maximize_seen_on, GetCurrentThreadId());
+  EXPECT_TRUE(IsZoomed(w.hwnd));
+  EXPECT_TRUE(WaitUntil([] { return RunningThreads() == 0; }));
+}
+
 // Two procedures post numbered events at each other's windows.
 constexpr int kHammerPosts = 3000;
 std::map<int, std::vector<int32_t>> hammer_received;

@@ -63,6 +63,7 @@ class WindowEventState {
   bool modal = false;              // opened with the MODAL attribute
   bool sizeEvents = false;         // the window record asks for size events (0x0800)
   bool applicationFrame = false;   // the program's frame window
+  uint8_t showState = 0;           // last size kind seen: restored, minimized, maximized
   int32_t selectedField = 0;       // the control with the focus
   uint32_t timerPeriod = 0;        // the window's TIMER in hundredths, 0 = none
   bool timerPending = false;       // an EVENT:Timer is queued and not yet taken
