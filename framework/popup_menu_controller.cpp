@@ -1,6 +1,7 @@
 #include "framework/popup_menu_controller.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 #include "framework/text_translator.h"
@@ -90,10 +91,12 @@ void PopupMenuController::Kill() {
 std::string PopupMenuController::MakeName(std::string_view source) const {
   std::string base = BaseName(source);
   if (Find(base) < 0) return base;
+  std::unordered_set<std::string> taken;
+  for (const PopupItem& item : items_) taken.insert(item.name);
   for (unsigned n = 1;; ++n) {
     std::string suffix = std::to_string(n);
     std::string name = Cut(base, kPopupNameMax - suffix.size()) + suffix;
-    if (Find(name) < 0) return name;
+    if (taken.count(name) == 0) return name;
   }
 }
 

@@ -97,10 +97,10 @@ class PopupMenuController {
   IniSettings* ini = nullptr;             // INIMGR: kept for the owner, not read here
   int my_thread() const { return my_thread_; }
 
-  // The name an item made from `source` gets, given the current items.
-  std::string MakeName(std::string_view source) const;
 
  private:
+  // The name an item made from `source` gets, given the current items.
+  std::string MakeName(std::string_view source) const;
   // Index of the item named name, or -1.
   int Find(std::string_view name) const;
   // Inserts an item made from text after index `after` (-1: at the front).
