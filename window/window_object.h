@@ -35,7 +35,8 @@ class WindowObject {
   const rsc::DialogUnits& units() const { return units_; }
   HFONT font() const { return font_; }
   const std::string& class_name() const { return class_name_; }
-  WindowEventState& events() { return events_; }
+  // The event engine's state of the window; made anew at every open.
+  WindowEventState& events() { return *events_; }
 
   // The control with field equate number field, nullptr when none was made.
   Control* FindControl(uint32_t field) const;
@@ -70,7 +71,7 @@ class WindowObject {
   std::string class_name_;
   HINSTANCE class_instance_ = nullptr;
   LOGFONTA logfont_{};                    // the window font, the base of control fonts
-  WindowEventState events_;
+  std::unique_ptr<WindowEventState> events_ = std::make_unique<WindowEventState>();
 };
 
 }  // namespace korvex

@@ -37,6 +37,14 @@ class WindowOpener {
     w_.image_ = std::move(image);
     w_.record_ = w_.image_->Window(record);
     const rsc::WindowRecord& r = w_.record_;
+    application_ = (r.flags & rsc::kWinFlagApplication) != 0;
+    if (const int forbidden = WindowOpenError(application_ ? WindowKind::kFrame : WindowKind::kWindow)) {
+      if (detail != nullptr) detail->clear();
+      w_.ReleaseResources();
+      return forbidden;
+    }
+    // A fresh event state: queue, focus, loops, close state and timer start over.
+    w_.events_ = std::make_unique<WindowEventState>();
     MakeFont();
     if (!RegisterWindowClass()) return Fail(detail, "RegisterClassA failed");
 
@@ -52,10 +60,10 @@ class WindowOpener {
     SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(style.style));
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
-    WindowEventState& events = w_.events_;
+    WindowEventState& events = *w_.events_;
     const bool size_events = (r.flags & rsc::kWinFlagReportsResize) != 0;
     AttachWindow(hwnd, &events, nullptr);
-    SetWindowTraits(&events, size_events, (r.flags & rsc::kWinFlagApplication) != 0);
+    SetWindowTraits(&events, size_events, application_);
     if (r.timer != 0) SetWindowTimer(&events, r.timer);
     // The engine raises the modal counter for a modal window while its loop runs.
     events.modal = (r.flags2 & rsc::kWin2Modal) != 0 || ModalCount() > 0;
@@ -70,7 +78,7 @@ class WindowOpener {
   int Fail(std::string* detail, const char* what) {
     if (detail != nullptr) *detail = what;
     CloseWindow(w_);
-    return kErrorWindowCreate;
+    return application_ ? kErrorFrameCreate : kErrorWindowCreate;
   }
 
   void MakeFont() {
@@ -103,7 +111,7 @@ class WindowOpener {
 
   bool RegisterWindowClass() {
     char name[64];
-    std::snprintf(name, sizeof name, "VelWin%uClass%lu", static_cast<unsigned>(w_.events_.thread),
+    std::snprintf(name, sizeof name, "VelWin%uClass%lu", static_cast<unsigned>(GetCurrentThreadId()),
                   g_class_counter.fetch_add(1) + 1);
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc{};
@@ -155,6 +163,7 @@ class WindowOpener {
 
   WindowObject& w_;
   WindowObject* owner_;
+  bool application_ = false;
 };
 
 int OpenWindowFromImage(WindowObject& window, std::unique_ptr<rsc::ResourceImage> image, uint32_t record,
