@@ -155,10 +155,10 @@ struct BusyHandler {
 int BusyOnFirstTimer(void* object) {
   auto* busy = static_cast<BusyHandler*>(object);
   if (busy->calls++ == 0) {
-    Sleep(3500);  // three ticks go by
+    Sleep(3000);  // ticks go by; the next one is due a period after the handler ends
     HWND hwnd = busy->hwnd;
     busy->closer = std::thread([hwnd] {
-      Sleep(300);  // less than a period after the handler is done
+      Sleep(400);  // well within the period after the handler is done
       PostMessageA(hwnd, WM_CLOSE, 0, 0);
     });
   }
