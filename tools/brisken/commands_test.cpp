@@ -325,6 +325,50 @@ TEST_F(CommandsTest, UsageErrorsAndHelp) {
   EXPECT_THAT(o.err, HasSubstr("needs a value"));
 }
 
+TEST_F(CommandsTest, ExportThroughAViewFiltersAndOrdersByExpressions) {
+  MakeCustomers("1,Avel,north,555-1,70001\r\n2,Bramm,South,555-2,60000\r\n"
+                "3,Cobb,NORTH,555-3,80000\r\n4,Dorle,east,555-4,70500\r\n5,Abb,South,555-5,90000\r\n");
+  Outcome o = Run(ExportCommand(), {"--order", "-UPPER(CUS:SUBURB),CUS:NAME", "--filter",
+                                    "CUS:STARTDATE > 70000", Path("CUSTOMER")});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out,
+            "CUS:CUSID,CUS:NAME,CUS:SUBURB,CUS:PHONE,CUS:STARTDATE\r\n"
+            "5,Abb,South,555-5,90000\r\n"
+            "1,Avel,north,555-1,70001\r\n"
+            "3,Cobb,NORTH,555-3,80000\r\n"
+            "4,Dorle,east,555-4,70500\r\n");
+  // Labels without their prefix; a filter alone keeps the key's order.
+  o = Run(ExportCommand(), {"--key", "CUS:BYNAME", "--filter", "UPPER(SUBURB) = 'SOUTH'",
+                            "--format", "json", Path("CUSTOMER")});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_THAT(o.out, HasSubstr("\"CUS:NAME\":\"Abb\""));
+  EXPECT_LT(o.out.find("Abb"), o.out.find("Bramm"));
+  EXPECT_THAT(o.out, Not(HasSubstr("Avel")));
+}
+
+TEST_F(CommandsTest, BadViewExpressionsFailBeforeAnyOutput) {
+  MakeCustomers("1,Avel,north,555-1,70001\r\n");
+  struct Bad {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Bad cases[] = {
+      {{"--filter", "CUS:STARTDATE >"}, "filter: Invalid expression for EVALUATE"},
+      {{"--order", "NOSUCH"}, "order component 1 'NOSUCH': No BIND on variable"},
+      {{"--order", "CUS:NAME,"}, "order: order component 2 is empty"},
+      {{"--order", "UPPER(CUS:NAME"}, "order: a parenthesis is not closed"},
+      {{"--order", "CUS:NAME", "--key", "CUS:BYNAME"}, "give --key or --order, not both"},
+  };
+  for (const Bad& bad : cases) {
+    std::vector<std::string> args = bad.args;
+    args.push_back(Path("CUSTOMER"));
+    Outcome o = Run(ExportCommand(), args);
+    EXPECT_EQ(o.status, 2) << bad.message;
+    EXPECT_EQ(o.out, "") << bad.message;
+    EXPECT_THAT(o.err, HasSubstr(bad.message));
+  }
+}
+
 // Damage done through the file's own record operations, so that only the
 // table-level rules are broken and the tree stays sound.
 class CheckFaultTest : public CommandsTest {

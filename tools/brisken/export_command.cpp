@@ -1,8 +1,13 @@
 // brisken export FILE[\!TABLE]: a table's records as CSV or JSON, in record
-// order or in the order of a key.
+// order or in the order of a key, or through a view with a filter and an
+// order given as expressions.
 #include <cstdio>
+#include <functional>
 
+#include "data/brisken/bkf_driver.h"
 #include "data/driver/error_codes.h"
+#include "data/driver/operation.h"
+#include "data/view/view_engine.h"
 #include "tools/brisken/command.h"
 #include "tools/brisken/console.h"
 #include "tools/brisken/csv.h"
@@ -14,8 +19,9 @@ namespace korvex::tool {
 namespace {
 
 constexpr const char kUsage[] =
-    "usage: brisken export [--table NAME] [--key KEY] [--format csv|json]\n"
-    "                      [--output PATH] [--progress] FILE[\\!TABLE]\n"
+    "usage: brisken export [--table NAME] [--key KEY] [--filter EXPR] [--order EXPR]\n"
+    "                      [--format csv|json] [--output PATH] [--progress]\n"
+    "                      FILE[\\!TABLE]\n"
     "\n"
     "Writes the records of a table, read by the table's own stored definition.\n"
     "CSV (the default) has a header row of field labels and one row a record\n"
@@ -27,13 +33,21 @@ constexpr const char kUsage[] =
     "  --table NAME      the table (default: the file's only table, else UNNAMED)\n"
     "  --key KEY         in the order of this key, e.g. CUS:BYNAME (default:\n"
     "                    record order); records a key leaves out (OPT) are left out\n"
+    "  --filter EXPR     only the records for which the expression is true, e.g.\n"
+    "                    \"CUS:STARTDATE > 70000 AND UPPER(SUBURB) = 'NORTH'\"\n"
+    "  --order EXPR      in this order: expressions separated by commas, each\n"
+    "                    with an optional + or - (descending), e.g.\n"
+    "                    \"-UPPER(CUS:SUBURB),CUS:NAME\"; every record is written\n"
+    "                    (not with --key). Fields are named by their labels, with\n"
+    "                    or without the prefix.\n"
     "  --format FORMAT   csv or json\n"
     "  --output PATH     write to PATH instead of standard output\n"
     "  --progress        a progress line on standard error every 5000 records\n"
     "                    (always when standard error is a terminal)\n"
     "\n"
     "Exit status: 0 when every record was written; 1 when the file, table or key\n"
-    "is missing or reading or writing failed; 2 for bad usage.\n";
+    "is missing or reading or writing failed; 2 for bad usage, a filter or an\n"
+    "order that is not a valid expression among them.\n";
 
 bool IsJsonNumber(std::string_view t) {
   size_t i = 0;
@@ -85,8 +99,10 @@ void AppendJsonString(std::string* out, std::string_view text) {
 int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   ParsedArgs parsed;
   std::string error;
-  if (!ParseArgs(args, {"--table=", "--key=", "--format=", "--output=", "--progress"}, &parsed,
-                 &error)) {
+  if (!ParseArgs(args,
+                 {"--table=", "--key=", "--filter=", "--order=", "--format=", "--output=",
+                  "--progress"},
+                 &parsed, &error)) {
     std::fprintf(err, "brisken export: %s\n\n%s", error.c_str(), kUsage);
     return kExitUsage;
   }
@@ -104,6 +120,11 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const bool json = format == "json";
+  const bool through_view = parsed.Has("filter") || parsed.Has("order");
+  if (parsed.Has("key") && parsed.Has("order")) {
+    std::fprintf(err, "brisken export: give --key or --order, not both\n");
+    return kExitUsage;
+  }
   Target target;
   if (!ParseTarget(parsed.words[0], parsed.Value("table"), &target, &error)) {
     std::fprintf(err, "brisken export: %s\n", error.c_str());
@@ -144,6 +165,51 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     }
   }
 
+  // Through a view: the table opened by the driver too (reading, sharing it
+  // with this command's own handle), the texts checked before any output.
+  std::vector<uint8_t> record(table->record_size());
+  std::vector<std::vector<uint8_t>> memos = table->BlankMemos();
+  std::unique_ptr<driver::FileControlBlock> block;
+  view::ViewDeclaration view_declaration;
+  std::unique_ptr<view::ViewControlBlock> view;
+  if (through_view) {
+    block = std::make_unique<driver::FileControlBlock>(&decl, record.data(), record.size());
+    block->name = target.path + "\\!" + target.table;
+    driver::Arguments open{driver::Argument::Number(0x40)};  // read, deny none
+    int32_t code = brisken::BkfEntry(driver::kOpOpen, block.get(), &open);
+    if (code == 0 && key != 0) {
+      driver::Arguments set{driver::Argument::Key(&decl.keys[static_cast<size_t>(key - 1)])};
+      code = brisken::BkfEntry(driver::kOpSetKey, block.get(), &set);
+    }
+    if (code != 0) {
+      std::fprintf(err, "brisken export: %s cannot be read through a view (%s)\n",
+                   target.path.c_str(), ErrorMessage(code).c_str());
+      return kExitFailed;
+    }
+    view_declaration.primary.file = block.get();
+    view_declaration.primary.entry = &brisken::BkfEntry;
+    view = std::make_unique<view::ViewControlBlock>(&view_declaration);
+    std::string why;
+    if (view->SetOrder(parsed.Value("order"), &why) != 0 ||
+        view->SetFilter(parsed.Value("filter"), &why) != 0) {
+      std::fprintf(err, "brisken export: %s\n", why.c_str());
+      brisken::BkfEntry(driver::kOpClose, block.get(), nullptr);
+      return kExitUsage;
+    }
+    code = view::ViewEntry(driver::kOpOpen, view.get(), nullptr);
+    if (code != 0) {
+      std::fprintf(err, "brisken export: the view cannot be opened (%s)\n", ErrorMessage(code).c_str());
+      brisken::BkfEntry(driver::kOpClose, block.get(), nullptr);
+      return kExitFailed;
+    }
+  }
+  struct CloseBlock {
+    driver::FileControlBlock* block;
+    ~CloseBlock() {
+      if (block != nullptr) brisken::BkfEntry(driver::kOpClose, block, nullptr);
+    }
+  } close_block{block.get()};
+
   std::FILE* to = out;
   std::string output_path = parsed.Value("output");
   if (!output_path.empty()) {
@@ -157,9 +223,15 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   }
 
   const std::vector<Column> columns = RecordColumns(decl, table->layout());
-  std::vector<uint8_t> record(table->record_size());
-  std::vector<std::vector<uint8_t>> memos = table->BlankMemos();
   brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
+  const std::vector<std::vector<uint8_t>>& memo_values = block ? block->memos : memos;
+  auto current_record = [&]() -> unsigned long {
+    if (!block) return table->current();
+    int64_t n = 0;
+    driver::Arguments pointer{driver::Argument::NumberAnswer(&n)};
+    brisken::BkfEntry(driver::kOpPointerFile, block.get(), &pointer);
+    return static_cast<unsigned long>(n);
+  };
 
   std::string chunk;
   bool write_failed = false;
@@ -179,22 +251,22 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     AppendCsvRecord(&chunk, row);
   }
 
-  int32_t code = key == 0 ? table->SetFile() : table->SetKey(key);
+  int32_t code = through_view ? 0 : key == 0 ? table->SetFile() : table->SetKey(key);
   uint64_t count = 0;
   uint64_t unreadable = 0;
   Progress progress("export", parsed.Has("progress"), err);
   std::string text;
   while (code == 0 && !write_failed) {
-    code = table->Next(buffers);
+    code = through_view ? view::ViewEntry(driver::kOpNext, view.get(), nullptr) : table->Next(buffers);
     if (code != 0) break;
     row.clear();
     if (json) chunk.append(count == 0 ? "\n{" : ",\n{");
     for (size_t i = 0; i < columns.size(); ++i) {
       const Column& c = columns[i];
-      if (!ColumnToText(decl, c, record, memos, &text)) {
+      if (!ColumnToText(decl, c, record, memo_values, &text)) {
         ++unreadable;
         std::fprintf(err, "brisken export: record %lu: %s holds no valid value; written empty\n",
-                     static_cast<unsigned long>(table->current()), c.label.c_str());
+                     current_record(), c.label.c_str());
       }
       if (json) {
         if (i > 0) chunk.push_back(',');
