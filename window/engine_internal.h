@@ -2,6 +2,8 @@
 // thread's slot. Not for use outside window/.
 #pragma once
 
+#include <cstddef>
+
 #include "window/core/event_threads.h"
 
 namespace korvex::engine {
@@ -10,6 +12,8 @@ ThreadTable& Threads();
 // The calling thread's slot (-1 for a thread the runtime did not start).
 int MySlot();
 void SetMySlot(int slot);
+// Posted event records on their way through a window's message queue.
+size_t InFlightPosts();
 // The thread's windows are gone with it.
 void ForgetThreadWindows(int slot);
 

@@ -235,6 +235,7 @@ void SetMySlot(int slot) {
   my_slot = slot;
   SetCurrentThreadNumber(ThreadNumberOfSlot(slot));
 }
+size_t InFlightPosts() { return G().inflight.size(); }
 void ForgetThreadWindows(int slot) {
   if (!ThreadTable::ValidSlot(slot)) return;
   G().stacks[slot].clear();

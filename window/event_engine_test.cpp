@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "window/core/event_runtime_errors.h"
+#include "window/engine_internal.h"
 #include "window/engine_test_window.h"
 
 namespace korvex {
@@ -220,7 +221,10 @@ TEST_F(EventEngine, EventForADestroyedWindowIsDiscarded) {
   auto w = std::make_unique<TestWindow>();
   HWND hwnd = w->hwnd;
   PostEvent(kEventAccepted, 1);  // in the queue when the window goes
+  PostEvent(kEventAccepted, 2);
+  EXPECT_EQ(engine::InFlightPosts(), 2u);
   w.reset();
+  EXPECT_EQ(engine::InFlightPosts(), 0u);  // the records went with the window
   EXPECT_EQ(EventStateOf(hwnd), nullptr);
   EXPECT_FALSE(PostEvent(kEventAccepted, 1));  // no window on this thread now
   MSG msg;
