@@ -87,16 +87,36 @@ class ListWindowTest : public ::testing::Test {
       registered = true;
     }
     StartDragDrop();
-    window_ = CreateWindowExA(0, "KorvexListTestWindow", "List test",
+    // One window serves every test of a suite (closing, hiding or moving a top-level
+    // window costs two seconds under Wine); each test removes the controls it made.
+    HWND& shared = SharedWindow();
+    if (shared == nullptr || !IsWindow(shared)) {
+      shared = CreateWindowExA(0, "KorvexListTestWindow", "List test",
                               WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN | WS_VISIBLE, 40, 40,
                               560, 460, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    window_ = shared;
     ASSERT_NE(window_, nullptr);
+    SetWindowPos(window_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
     SetControlEvents(&events_);
     rows_ = MakeRows(30);
   }
+  static HWND& SharedWindow() {
+    static HWND shared = nullptr;
+    return shared;
+  }
+  static void TearDownTestSuite() {
+    if (SharedWindow() != nullptr) DestroyWindow(SharedWindow());
+    SharedWindow() = nullptr;
+  }
+
   void TearDown() override {
     SetControlEvents(nullptr);
-    DestroyWindow(window_);
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(window_, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+      children.push_back(c);
+    }
+    for (HWND c : children) DestroyWindow(c);
     Pump();
   }
 
