@@ -24,7 +24,9 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=":$(cat "$work/display")"
 fi
 
-# Without a window manager Wine draws the window frames itself.
+# A prefix of its own: without a window manager Wine is told to draw the
+# window frames itself, which the test suites' prefixes are not.
+export KORVEX_WINEPREFIX=$root/$build/wineprefix-screenshots
 scripts/wine-run.sh reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 
 KORVEX_SCREENSHOT_DIR=$work scripts/wine-run.sh "$exe" --gtest_also_run_disabled_tests \

@@ -194,6 +194,30 @@ TEST_F(MessageBoxDialogTest, BarsBreakLinesAndAmpersandsStay) {
   EXPECT_TRUE(box.has_icon);
 }
 
+TEST_F(MessageBoxDialogTest, TextsReachTheBoxInUtf16FromTheProgramsCodePage) {
+  // "Caf" + e-acute in the program's code page, whatever that page is.
+  std::string cafe = "Caf";
+  WCHAR acute = 0x00E9;
+  char narrow[4] = {};
+  const int length = WideCharToMultiByte(CP_ACP, 0, &acute, 1, narrow, sizeof narrow, nullptr, nullptr);
+  ASSERT_GT(length, 0);
+  cafe.append(narrow, static_cast<size_t>(length));
+  std::wstring title, text;
+  uint32_t answer = 0;
+  RunBox([&] { return ShowMessage(cafe, cafe, {}, 1, 1); },
+         [&](HWND b) {
+           WCHAR buffer[64] = {};
+           GetWindowTextW(b, buffer, 64);
+           title = buffer;
+           GetWindowTextW(GetDlgItem(b, mbox::kTextId), buffer, 64);
+           text = buffer;
+           Press(b, 1);
+         },
+         &answer);
+  EXPECT_EQ(title, L"Caf\u00e9");
+  EXPECT_EQ(text, L"Caf\u00e9");
+}
+
 TEST_F(MessageBoxDialogTest, LocaleCaptionsAndTheReporterDisplay) {
   SetMessageButtonCaptions({"", "&Ja", "&Nein"});
   uint32_t answer = 0;
