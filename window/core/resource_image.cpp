@@ -53,13 +53,13 @@ LoadStatus ResourceImage::Load(const uint8_t* resource, size_t size, std::string
   }
   buffer_.assign(kBufferLead, 0);
   buffer_.insert(buffer_.end(), end + 1, resource + size);
-  if (!Validate()) {
+  const bool valid = Validate();
+  seen_ = {};
+  nuls_ = {};
+  if (!valid) {
     buffer_.clear();
-    seen_.clear();
     return LoadStatus::kDefective;
   }
-  seen_.clear();
-  seen_.shrink_to_fit();
   return LoadStatus::kOk;
 }
 
@@ -79,7 +79,9 @@ bool ResourceImage::CheckText(uint32_t record, uint32_t field, const char* what)
   const uint32_t offset = U32(record + field);
   if (offset == 0) return true;
   if (!CheckRoom(offset, 1, what)) return false;
-  if (std::memchr(&buffer_[offset], 0, buffer_.size() - offset) == nullptr) {
+  // A NUL at or after offset ends the text; looked up, not scanned, so that
+  // many texts over one long unterminated run cost no more than a search each.
+  if (std::lower_bound(nuls_.begin(), nuls_.end(), offset) == nuls_.end()) {
     return Fail(std::string(what) + " at " + Hex(offset) + " is not terminated");
   }
   return true;
@@ -151,6 +153,10 @@ bool ResourceImage::CheckControls(uint32_t first, int depth, uint8_t parent_type
 
 bool ResourceImage::Validate() {
   seen_.assign(buffer_.size(), 0);
+  nuls_.clear();
+  for (uint32_t i = kBufferLead; i < buffer_.size(); ++i) {
+    if (buffer_[i] == 0) nuls_.push_back(i);
+  }
   if (buffer_.size() < kFirstWindowField + 4) return Fail("image too short for its header");
   const uint32_t first = U32(kFirstWindowField);
   if (first == 0) return Fail("image holds no window record");

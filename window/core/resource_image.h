@@ -120,6 +120,7 @@ class ResourceImage {
 
   std::vector<uint8_t> buffer_;
   std::vector<uint8_t> seen_;  // records visited during validation
+  std::vector<uint32_t> nuls_; // offsets of the NUL bytes, during validation
   std::string defect_;
   std::string stored_module_;
 };
