@@ -182,11 +182,19 @@ void RemoveFromStack(WindowEventState* state) {
   }
 }
 
-const DeliveredEvent* Current() {
+// The window whose event the thread handles: a sent event's window while it
+// is being handled, else the window of the running ACCEPT step.
+WindowEventState* HandlingWindow() {
   WindowEventState* w = ThreadWindow();
-  if (ThreadSlot* me = MyThread(); me != nullptr && me->acceptWindow != nullptr) {
-    w = me->acceptWindow;
+  if (ThreadSlot* me = MyThread()) {
+    if (me->handlerWindow != nullptr) return me->handlerWindow;
+    if (me->acceptWindow != nullptr) return me->acceptWindow;
   }
+  return w;
+}
+
+const DeliveredEvent* Current() {
+  WindowEventState* w = HandlingWindow();
   return (w != nullptr && w->current) ? &*w->current : nullptr;
 }
 
@@ -452,10 +460,7 @@ int32_t CurrentEventValue() {
 }
 
 void DeclineEvent() {
-  WindowEventState* w = ThreadWindow();
-  if (ThreadSlot* me = MyThread(); me != nullptr && me->acceptWindow != nullptr) {
-    w = me->acceptWindow;
-  }
+  WindowEventState* w = HandlingWindow();
   if (w != nullptr && w->current) w->declined = true;
 }
 
@@ -471,7 +476,12 @@ int SendEvent(WindowEventState* state, EventCode code, int32_t field, int32_t va
   if (state == nullptr) return kSendNotHandled;
   DeliveredEvent e = MakeEvent(*state, code, field, value);
   bool is_current = TopWindowOf(SlotOfThreadNumber(state->thread)) == state;
-  return G().loop.Send(*state, e, is_current);
+  ThreadSlot* me = MyThread();
+  WindowEventState* handling = me != nullptr ? me->handlerWindow : nullptr;
+  if (me != nullptr) me->handlerWindow = state;
+  int outcome = G().loop.Send(*state, e, is_current);
+  if (me != nullptr) me->handlerWindow = handling;
+  return outcome;
 }
 
 void RegisterHandler(EventCode code, EventHandlerProc handler, void* object,

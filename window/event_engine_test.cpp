@@ -117,6 +117,31 @@ TEST_F(EventEngine, BeforeEventsCanRefuseASystemCommand) {
   EXPECT_EQ(ModalCount(), 0);
 }
 
+// The program's answer to sent events: it refuses minimizing, not maximizing.
+int ProgramReceiver(void*, const DeliveredEvent& event) {
+  EXPECT_EQ(CurrentEvent(), event.code());
+  if (CurrentEvent() == kEventIconize) DeclineEvent();
+  return 0;
+}
+
+TEST_F(EventEngine, SentEventsReachTheProgramDuringItsLoop) {
+  TestWindow w(true);
+  w.state.sentReceiver = ProgramReceiver;
+  PostEvent(kEventAccepted, 1);
+  auto seen = RunAcceptLoop([&](EventCode e) {
+    if (e != kEventAccepted) return;
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsIconic(w.hwnd));
+    EXPECT_EQ(CurrentEvent(), kEventAccepted);  // restored after the sent event
+    SendMessageA(w.hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EXPECT_TRUE(IsZoomed(w.hwnd));
+    PostEvent(kEventCloseWindow);
+  });
+  EXPECT_EQ(Only(seen, {kEventMaximized}).size(), 1u);
+  EXPECT_TRUE(Only(seen, {kEventIconized}).empty());
+  EXPECT_EQ(ModalCount(), 0);
+}
+
 TEST_F(EventEngine, RefusedCloseKeepsTheWindowOpen) {
   TestWindow w;
   PostMessageA(w.hwnd, WM_CLOSE, 0, 0);
