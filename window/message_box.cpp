@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include <cstring>
-#include <mutex>
+#include <iterator>
 
+#include "runtime/locale/locale.h"
 #include "window/core/dialog_units.h"
 #include "window/core/message_box_buttons.h"
 #include "window/core/message_box_template.h"
@@ -13,9 +14,6 @@
 namespace korvex {
 
 namespace {
-
-std::mutex g_captions_mutex;
-std::vector<std::string> g_captions;
 
 std::u16string Wide(const std::string& text) {
   if (text.empty()) return {};
@@ -111,18 +109,12 @@ HWND OwnerWindow() {
 
 }  // namespace
 
-void SetMessageButtonCaptions(const std::vector<std::string>& captions) {
-  std::lock_guard<std::mutex> lock(g_captions_mutex);
-  g_captions = captions;
-}
-
 uint32_t ShowMessage(const std::string& text, const std::string& title, const MessageIcon& icon, uint32_t buttons,
                      uint32_t default_button, uint32_t style_flags) {
   BoxState state;
-  {
-    std::lock_guard<std::mutex> lock(g_captions_mutex);
-    state.buttons = mbox::ShownButtons(buttons, g_captions);
-  }
+  const LocaleSettings& locale = CurrentLocale();
+  state.buttons = mbox::ShownButtons(
+      buttons, mbox::CaptionOverrides(std::begin(locale.button_captions), std::end(locale.button_captions)));
   state.default_index = mbox::DefaultButtonIndex(state.buttons, default_button);
   state.icon = LoadBoxIcon(icon);
 

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace korvex {
 
@@ -25,7 +24,7 @@ struct MessageIcon {
 };
 
 // Shows text ("|" breaks lines) under title with icon and the buttons of the
-// mask (0 = OK alone); default_button is the bit of the button that has the
+// mask (0 = OK alone), captioned as the locale's button captions say; default_button is the bit of the button that has the
 // focus, the first shown button when it names none. Runs with the runtime
 // lock released and the modal counter raised, owned by the calling thread's
 // window (the active window when it has none). Answers the bit of the button
@@ -33,9 +32,5 @@ struct MessageIcon {
 // button) or when the box cannot be shown.
 uint32_t ShowMessage(const std::string& text, const std::string& title, const MessageIcon& icon,
                      uint32_t buttons, uint32_t default_button, uint32_t style_flags = 0);
-
-// The locale's button captions in the table order (OK, Yes, No, Abort, Retry,
-// Ignore, Cancel, Help); empty entries keep the standard caption.
-void SetMessageButtonCaptions(const std::vector<std::string>& captions);
 
 }  // namespace korvex

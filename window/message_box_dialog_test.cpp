@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/locale/locale.h"
 #include "window/core/message_box_template.h"
 #include "window/event_engine.h"
 #include "window/message_box.h"
@@ -219,13 +220,17 @@ TEST_F(MessageBoxDialogTest, TextsReachTheBoxInUtf16FromTheProgramsCodePage) {
 }
 
 TEST_F(MessageBoxDialogTest, LocaleCaptionsAndTheReporterDisplay) {
-  SetMessageButtonCaptions({"", "&Ja", "&Nein"});
+  const LocaleSettings saved = CurrentLocale();
+  LocaleSettings german = saved;
+  german.button_captions[1] = "&Ja";
+  german.button_captions[2] = "&Nein";
+  SetLocale(german);
   uint32_t answer = 0;
   MessageBoxDisplay display;
   const SeenBox box = RunBox(
       [&] { return display.ShowMessage("Frage", "Titel", framework::MessageIcon::kQuestion, 6, 4); },
       [](HWND b) { Press(b, 6); }, &answer);
-  SetMessageButtonCaptions({});
+  SetLocale(saved);
   EXPECT_EQ(Captions(box), (std::vector<std::string>{"&Ja", "&Nein"}));
   EXPECT_TRUE(box.buttons[1].is_default);
   EXPECT_TRUE(box.has_icon);
