@@ -65,6 +65,7 @@ int StartThread(ThreadProcedure procedure, size_t stack_size, const std::string&
                 const std::string& arg2, const std::string& arg3) {
   StartEventEngine();
   if (procedure == nullptr) return 0;
+  WindowProcLockScope locked;  // the slot table is shared
   ThreadTable& table = engine::Threads();
   int slot = table.Claim();
   if (slot < 0) return 0;
