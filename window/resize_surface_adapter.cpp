@@ -151,6 +151,15 @@ void ControlResizeSurface::MoveControl(int32_t control, const ResizeRect& rect) 
   const Entry* e = Find(control);
   if (e == nullptr) return;
   PendingMove move{e->hwnd, ToPixels(rect)};
+  // Rectangles are in the window's client coordinates; a control made inside a
+  // sheet or another control is positioned in its Win32 parent's.
+  HWND holder = GetParent(e->hwnd);
+  if (holder != nullptr && holder != window_) {
+    POINT corner{move.pixels.left, move.pixels.top};
+    MapWindowPoints(window_, holder, &corner, 1);
+    move.pixels.left = corner.x;
+    move.pixels.top = corner.y;
+  }
   if (defer_depth_ > 0) {
     pending_.push_back(move);
   } else {

@@ -21,9 +21,12 @@ class ResizeSurfaceAdapter : public ::testing::Test {
  protected:
   void SetUp() override { StartEventEngine(); }
 
-  HWND Child(const char* win_class, int32_t field, ResizeRect r, DWORD style = 0) {
-    return CreateWindowExA(0, win_class, "", WS_CHILD | WS_VISIBLE | style, kUnits.ToPixelsX(r.x),
-                           kUnits.ToPixelsY(r.y), kUnits.ToPixelsX(r.width), kUnits.ToPixelsY(r.height), window.hwnd,
+  // r in the window's units; a control inside another is placed relative to it.
+  HWND Child(const char* win_class, int32_t field, ResizeRect r, DWORD style = 0, HWND inside = nullptr,
+             ResizeRect holder = {}) {
+    return CreateWindowExA(0, win_class, "", WS_CHILD | WS_VISIBLE | style, kUnits.ToPixelsX(r.x - holder.x),
+                           kUnits.ToPixelsY(r.y - holder.y), kUnits.ToPixelsX(r.width), kUnits.ToPixelsY(r.height),
+                           inside != nullptr ? inside : window.hwnd,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(field)), GetModuleHandleA(nullptr), nullptr);
   }
   ResizeRect At(int32_t field) {
@@ -37,18 +40,25 @@ class ResizeSurfaceAdapter : public ::testing::Test {
 };
 
 TEST_F(ResizeSurfaceAdapter, ControlsFollowTheWindowAndComeBackExactly) {
-  constexpr int32_t kList = 1, kButton = 2, kText = 3, kGroup = 4, kInGroup = 5;
+  constexpr int32_t kList = 1, kButton = 2, kText = 3, kGroup = 4, kInGroup = 5, kPanel = 6, kOnPanel = 7;
   const std::map<int32_t, ResizeRect> captured = {{kList, {10, 10, 100, 50}},
                                                   {kButton, {150, 70, 40, 14}},
                                                   {kText, {10, 70, 60, 10}},
                                                   {kGroup, {120, 10, 70, 40}},
-                                                  {kInGroup, {125, 20, 30, 10}}};
+                                                  {kInGroup, {125, 20, 30, 10}},
+                                                  {kPanel, {0, 80, 100, 20}},
+                                                  {kOnPanel, {5, 85, 20, 10}}};
   surface.SetClientSize(200, 100);
   surface.AddControl(kList, 14, Child("LISTBOX", kList, captured.at(kList), LBS_NOINTEGRALHEIGHT));
   surface.AddControl(kButton, 9, Child("BUTTON", kButton, captured.at(kButton)));
   surface.AddControl(kText, 2, Child("STATIC", kText, captured.at(kText)));
   surface.AddControl(kGroup, 13, Child("BUTTON", kGroup, captured.at(kGroup), BS_GROUPBOX));
   surface.AddControl(kInGroup, 2, Child("STATIC", kInGroup, captured.at(kInGroup)));
+  HWND panel = Child("STATIC", kPanel, captured.at(kPanel));
+  surface.AddControl(kPanel, 13, panel);
+  // A Win32 child of the panel, which is its parent control too.
+  surface.AddControl(kOnPanel, 9, Child("BUTTON", kOnPanel, captured.at(kOnPanel), 0, panel, captured.at(kPanel)),
+                     kPanel);
   ResizeRect client;
   ASSERT_TRUE(surface.WindowRect(&client));
   ASSERT_EQ(client.width, 200);
@@ -57,6 +67,7 @@ TEST_F(ResizeSurfaceAdapter, ControlsFollowTheWindowAndComeBackExactly) {
   WindowResizer resizer;
   resizer.Init(&surface, 2, true, false);
   EXPECT_EQ(resizer.ParentOf(kInGroup), kGroup);
+  EXPECT_EQ(resizer.ParentOf(kOnPanel), kPanel);
 
   // The loop sees the opening's size events first (the resizer moves nothing for
   // them), then those of the test's own size changes.
@@ -85,6 +96,8 @@ TEST_F(ResizeSurfaceAdapter, ControlsFollowTheWindowAndComeBackExactly) {
   EXPECT_EQ(grown[kText], (ResizeRect{15, 105, 90, 15}));
   EXPECT_EQ(grown[kGroup], (ResizeRect{120, 10, 170, 90}));
   EXPECT_EQ(grown[kInGroup], (ResizeRect{132, 33, 73, 23}));  // with its group: 120 + 5 x 2.4286, 10 + 10 x 2.25
+  EXPECT_EQ(grown[kPanel], (ResizeRect{0, 80, 200, 70}));
+  EXPECT_EQ(grown[kOnPanel], (ResizeRect{5, 135, 20, 10}));   // near the panel's left and bottom edges
   for (auto& [field, rect] : captured) EXPECT_EQ(At(field), rect) << field;
   resizer.Kill();
 }
