@@ -61,6 +61,8 @@ void WindowObject::ReleaseResources() {
   own_background_ = false;
   if (!class_name_.empty()) UnregisterClassA(class_name_.c_str(), class_instance_);
   class_name_.clear();
+  if (class_icon_copy_ != nullptr) DestroyIcon(class_icon_copy_);
+  class_icon_copy_ = nullptr;
   image_.reset();
   record_ = {};
 }

@@ -70,6 +70,7 @@ class WindowObject {
   rsc::DialogUnits units_;
   std::string class_name_;
   HINSTANCE class_instance_ = nullptr;
+  HICON class_icon_copy_ = nullptr;       // a copy of the default icon, ours to destroy
   LOGFONTA logfont_{};                    // the window font, the base of control fonts
   std::unique_ptr<WindowEventState> events_ = std::make_unique<WindowEventState>();
 };

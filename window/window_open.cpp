@@ -119,7 +119,12 @@ class WindowOpener {
     wc.hInstance = instance;
     wc.lpszClassName = name;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hIcon = g_default_icon != nullptr ? CopyIcon(g_default_icon) : LoadIconA(instance, MAKEINTRESOURCEA(kProgramIcon));
+    if (g_default_icon != nullptr) {
+      w_.class_icon_copy_ = CopyIcon(g_default_icon);
+      wc.hIcon = w_.class_icon_copy_;
+    } else {
+      wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kProgramIcon));
+    }
     const rsc::WindowRecord& r = w_.record_;
     const uint32_t background =
         r.colour != 0 ? w_.image_->U32(r.colour + rsc::kColourBackground) : rsc::kInherit;
@@ -131,7 +136,11 @@ class WindowOpener {
       w_.background_ = GetSysColorBrush((r.flags2 & rsc::kWin2Gray) != 0 ? COLOR_BTNFACE : COLOR_WINDOW);
     }
     wc.hbrBackground = w_.background_;
-    if (RegisterClassA(&wc) == 0) return false;
+    if (RegisterClassA(&wc) == 0) {
+      if (w_.class_icon_copy_ != nullptr) DestroyIcon(w_.class_icon_copy_);
+      w_.class_icon_copy_ = nullptr;
+      return false;
+    }
     w_.class_name_ = name;
     w_.class_instance_ = instance;
     return true;

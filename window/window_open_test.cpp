@@ -184,6 +184,8 @@ TEST_F(WindowOpenTest, FrameHasItsTitleAndClientSize) {
   WindowObject w;
   std::string detail;
   ASSERT_EQ(OpenWindow(w, "korvex$KORVE001", "P1$APPFRAME", nullptr, &detail), 0) << detail;
+  // The class icon is the program's own icon 32523.
+  EXPECT_NE(GetClassLongPtrA(w.hwnd(), GCLP_HICON), 0);
   EXPECT_EQ(TextOf(w.hwnd()), "Korvex Record Template Demo");
   const LONG style = GetWindowLongA(w.hwnd(), GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
@@ -314,6 +316,29 @@ std::string RunAndReport(const char* role) {
 TEST(WindowOpenErrors, SecondOpenAndUnknownLabelRaiseAndHalt) {
   EXPECT_EQ(RunAndReport("OpenShuffleTwice"), "2: 535 Window is already open");
   EXPECT_EQ(RunAndReport("OpenUnknownLabel"), "2: 529 Unable to open WINDOW : no window P7$NOWHERE in KORVE002_RSC");
+}
+
+}  // namespace
+}  // namespace korvex
+
+namespace korvex {
+namespace {
+
+TEST(ProgramResources, CursorsIconAndRuntimeErrorTextsAreEmbedded) {
+  HINSTANCE program = GetModuleHandleA(nullptr);
+  EXPECT_NE(LoadCursorA(program, MAKEINTRESOURCEA(32513)), nullptr);
+  EXPECT_NE(LoadCursorA(program, MAKEINTRESOURCEA(32514)), nullptr);
+  EXPECT_NE(LoadIconA(program, MAKEINTRESOURCEA(32523)), nullptr);
+  char text[128] = {};
+  ASSERT_GT(LoadStringA(program, 535, text, sizeof text), 0);
+  EXPECT_STREQ(text, "Window is already open");
+  ASSERT_GT(LoadStringA(program, 403, text, sizeof text), 0);
+  EXPECT_STREQ(text, "Termination caused by signal.  (User break or Floating point)");
+  // Every image is stored under U.S. English.
+  for (const char* name : {"KORVE001_RSC", "KORVE002_RSC", "AXPOPUP_RSC", "AXQUERY_RSC"}) {
+    EXPECT_NE(FindResourceExA(program, "DABDUMP", name, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), nullptr)
+        << name;
+  }
 }
 
 }  // namespace
