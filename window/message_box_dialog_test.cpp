@@ -188,11 +188,11 @@ TEST_F(MessageBoxDialogTest, EscapeOrCloseWithoutCancelAnswersZero) {
 
 TEST_F(MessageBoxDialogTest, BarsBreakLinesAndAmpersandsStay) {
   uint32_t answer = 0;
-  const SeenBox box = RunBox([] { return ShowMessage("First line|Second line & more", "T", {kMessageIconStop}, 1, 1); },
+  const SeenBox box = RunBox([] { return ShowMessage("First line|Second line & more", "T", {kMessageIconNamed, "#32523"}, 1, 1); },
                              [](HWND b) { Press(b, 1); }, &answer);
   EXPECT_EQ(box.text, "First line\r\nSecond line & more");
   EXPECT_TRUE(box.text_no_prefix);
-  EXPECT_TRUE(box.has_icon);
+  EXPECT_TRUE(box.has_icon) << "the program's own icon, by name";
 }
 
 TEST_F(MessageBoxDialogTest, TextsReachTheBoxInUtf16FromTheProgramsCodePage) {
