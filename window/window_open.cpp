@@ -34,6 +34,8 @@ class WindowOpener {
 
   int Open(std::unique_ptr<rsc::ResourceImage> image, uint32_t record, std::string* detail) {
     StartEventEngine();
+    // A window destroyed behind the object's back left its class and fonts.
+    w_.ReleaseResources();
     w_.image_ = std::move(image);
     w_.record_ = w_.image_->Window(record);
     const rsc::WindowRecord& r = w_.record_;

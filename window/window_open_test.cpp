@@ -146,6 +146,13 @@ TEST_F(WindowOpenTest, ShuffleWindowShellFromTheEmbeddedImage) {
   std::printf("[ measure  ] opening it again took %.2f ms\n",
               1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
   EXPECT_NE(w.class_name(), class_name);
+  // Destroyed behind the object's back, the window is not open, and opening
+  // it again gives up the old class.
+  const std::string second_class = w.class_name();
+  DestroyWindow(w.hwnd());
+  EXPECT_FALSE(w.IsOpen());
+  ASSERT_EQ(OpenWindow(w, "korvex$KORVE002", "P1$QUICKWINDOW", nullptr, &detail), 0) << detail;
+  EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), second_class.c_str(), &info));
   CloseWindow(w);
 }
 
