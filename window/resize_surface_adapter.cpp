@@ -4,8 +4,11 @@
 
 #include <algorithm>
 
+#include "window/control.h"
 #include "window/core/event_codes.h"
+#include "window/core/resource_format.h"
 #include "window/event_engine.h"
+#include "window/window_object.h"
 
 namespace korvex {
 
@@ -21,6 +24,17 @@ ControlResizeSurface::ControlResizeSurface(HWND window, const rsc::DialogUnits& 
 ControlResizeSurface::~ControlResizeSurface() {
   SetSizedHandler({});
   if (limits_installed_ && IsWindow(window_)) RemoveWindowSubclass(window_, LimitsProc, kLimitsSubclassId);
+}
+
+std::unique_ptr<ControlResizeSurface> ControlResizeSurface::ForWindow(const WindowObject& window) {
+  auto surface = std::make_unique<ControlResizeSurface>(window.hwnd(), window.units());
+  for (const auto& control : window.controls()) {
+    if (control->hwnd() == nullptr) continue;
+    const int32_t parent = control->parent() != nullptr ? static_cast<int32_t>(control->parent()->field()) : 0;
+    const bool drops = control->type() == rsc::kTypeList && control->record().drop_byte != 0;
+    surface->AddControl(static_cast<int32_t>(control->field()), control->type(), control->hwnd(), parent, drops);
+  }
+  return surface;
 }
 
 void ControlResizeSurface::AddControl(int32_t field, int32_t type, HWND hwnd, int32_t parent, bool drops_down) {
@@ -50,11 +64,14 @@ void ControlResizeSurface::SetWindowState(bool maximized, bool iconized) {
 }
 
 void ControlResizeSurface::SetClientSize(int32_t width, int32_t height) {
-  RECT r{0, 0, units_.ToPixelsX(width), units_.ToPixelsY(height)};
-  auto style = static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE));
-  auto ex_style = static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_EXSTYLE));
-  AdjustWindowRectEx(&r, style, GetMenu(window_) != nullptr, ex_style);
-  SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The frame is measured on the window itself: computing it from the style
+  // misses what the window really draws (a dialog frame made resizable).
+  RECT outer, client;
+  if (!GetWindowRect(window_, &outer) || !GetClientRect(window_, &client)) return;
+  const int frame_x = (outer.right - outer.left) - client.right;
+  const int frame_y = (outer.bottom - outer.top) - client.bottom;
+  SetWindowPos(window_, nullptr, 0, 0, units_.ToPixelsX(width) + frame_x, units_.ToPixelsY(height) + frame_y,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ControlResizeSurface::MakeResizable() {

@@ -19,6 +19,7 @@
 namespace korvex {
 
 class WindowEventState;
+class WindowObject;
 
 class ControlResizeSurface : public framework::ResizeSurface {
  public:
@@ -27,6 +28,9 @@ class ControlResizeSurface : public framework::ResizeSurface {
   ~ControlResizeSurface() override;
   ControlResizeSurface(const ControlResizeSurface&) = delete;
   ControlResizeSurface& operator=(const ControlResizeSurface&) = delete;
+
+  // The surface of an open window with every control it made, in window order.
+  static std::unique_ptr<ControlResizeSurface> ForWindow(const WindowObject& window);
 
   // Adds a control in window order. parent: the field of its SHEET, TAB or
   // other parent control, 0 for the window.

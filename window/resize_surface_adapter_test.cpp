@@ -6,7 +6,11 @@
 #include <map>
 
 #include "framework/window_resizer.h"
+#include "window/core/resource_image_builder.h"
 #include "window/engine_test_window.h"
+#include "window/simple_controls.h"
+#include "window/window_object.h"
+#include "window/window_open.h"
 
 namespace korvex {
 namespace {
@@ -120,6 +124,57 @@ TEST_F(ResizeSurfaceAdapter, MinimumSizeAndMissingControls) {
   surface.EndDeferredMoves();
   ShowWindow(window.hwnd, SW_MINIMIZE);
   EXPECT_FALSE(surface.WindowRect(&client));  // a minimized window has no size to follow
+}
+
+TEST(ResizeSurfaceOfAWindow, ControlsOfAnOpenedWindowFollowItsSize) {
+  StartEventEngine();
+  RegisterSimpleControls();
+  rsc::ImageSpec spec;
+  spec.module_name = "test$RESIZE";
+  rsc::WindowSpec window;
+  window.label = "W";
+  window.flags = rsc::kWinFlagReportsResize;
+  window.rect = {10, 10, 200, 100};
+  rsc::ControlSpec group{rsc::kTypeGroup};
+  group.rect = {4, 4, 100, 50};
+  rsc::ControlSpec prompt{rsc::kTypePrompt};  // inside the group
+  prompt.rect = {8, 16, 40, 10};
+  prompt.text = "&Name";
+  rsc::ControlSpec button{rsc::kTypeButton};
+  button.rect = {150, 80, 40, 14};
+  window.controls = {group, prompt, button};
+  spec.windows = {window};
+  const std::vector<uint8_t> bytes = rsc::BuildResourceImage(spec);
+  auto image = std::make_unique<rsc::ResourceImage>();
+  ASSERT_EQ(image->Load(bytes.data(), bytes.size(), "test$RESIZE"), rsc::LoadStatus::kOk);
+  const uint32_t record = image->FindWindowRecord("W");
+  WindowObject w;
+  std::string detail;
+  ASSERT_EQ(OpenWindowFromImage(w, std::move(image), record, nullptr, &detail), 0) << detail;
+
+  auto surface = ControlResizeSurface::ForWindow(w);
+  EXPECT_EQ(surface->Controls(), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(surface->ControlType(3), rsc::kTypeButton);
+  // Made resizable first: the thicker frame takes room from the client area.
+  surface->MakeResizable();
+  surface->SetClientSize(200, 100);
+  {
+    WindowResizer resizer;
+    resizer.Init(surface.get(), 2, false, false);
+    EXPECT_EQ(resizer.Find(2)->pos, (ResizeRect{8, 16, 40, 10}));
+    EXPECT_EQ(resizer.ParentOf(2), 1);
+    surface->SetClientSize(300, 150);
+    resizer.Resize();
+    ResizeRect r;
+    ASSERT_TRUE(surface->ControlRect(1, &r));
+    EXPECT_EQ(r, (ResizeRect{4, 4, 200, 100}));
+    ASSERT_TRUE(surface->ControlRect(2, &r));
+    EXPECT_EQ(r, (ResizeRect{12, 16, 80, 10}));  // the group's scale 2: 4 + 4 x 2
+    ASSERT_TRUE(surface->ControlRect(3, &r));
+    EXPECT_EQ(r, (ResizeRect{250, 130, 40, 14}));
+  }
+  surface.reset();
+  CloseWindow(w);
 }
 
 }  // namespace
