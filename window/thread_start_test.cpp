@@ -139,6 +139,40 @@ TEST_F(ThreadStart, MessageSentToAWaitingThreadRunsUnderTheSendersHold) {
   EXPECT_TRUE(WaitUntil([] { return RunningThreads() == 0; }));
 }
 
+std::atomic<bool> holder_done{false};
+std::atomic<bool> handler_held_lock{false};
+std::atomic<bool> handler_after_holder{false};
+int NoteLockAtMaximize(void*) {
+  handler_held_lock = RuntimeLock::Instance().HeldByMe();
+  handler_after_holder = holder_done.load();
+  return 0;
+}
+void PostWhileHolding(const std::string&, const std::string&, const std::string&) {
+  PostMessageA(send_target, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  Sleep(300);  // thread 1's box dispatches the message meanwhile; it must wait for us
+  HWND box = nullptr;
+  for (int i = 0; i < 500 && box == nullptr; ++i, Sleep(10)) box = FindWindowA(nullptr, "Modal wait");
+  if (box != nullptr) PostMessageA(box, WM_COMMAND, IDOK, 0);
+  holder_done = true;
+}
+
+TEST_F(ThreadStart, WindowProcedureRunFromAModalBoxTakesTheLock) {
+  TestWindow w(true);
+  RegisterHandler(kEventMaximize, NoteLockAtMaximize, nullptr);
+  send_target = w.hwnd;
+  holder_done = false;
+  handler_held_lock = false;
+  ASSERT_EQ(StartThread(PostWhileHolding), 2);
+  {
+    ModalBoxScope box;  // the lock is given up while the box runs
+    MessageBoxA(nullptr, "waiting", "Modal wait", MB_OK);
+  }
+  EXPECT_TRUE(IsZoomed(w.hwnd));
+  EXPECT_TRUE(handler_held_lock);
+  EXPECT_TRUE(handler_after_holder);
+  EXPECT_TRUE(WaitUntil([] { return RunningThreads() == 0; }));
+}
+
 // Two procedures post numbered events at each other's windows.
 constexpr int kHammerPosts = 3000;
 std::map<int, std::vector<int32_t>> hammer_received;
