@@ -161,7 +161,9 @@ class Win32DragPort : public DragPort {
     g.dragTarget = reinterpret_cast<HWND>(target);
     if (target == 0) g.currentId.clear();
     g.dropData.clear();
-    PostControlEvent(source_, kEventDrag);
+    // Window handles keep their meaning in 32 bits, so the event can carry the target.
+    PostControlEvent(source_, kEventDrag,
+                     static_cast<int32_t>(reinterpret_cast<intptr_t>(g.dragTarget)));
   }
 
   void dropAfterDrag(WindowRef target) override {

@@ -38,6 +38,7 @@ TEST_F(DragDropTest, RowTwoToRowFourGivesDraggingDragThenDropOnce) {
   EXPECT_EQ(events_.codes(), (std::vector<EventCode>{kEventNewSelection, kEventDragging, kEventDrag}));
   EXPECT_TRUE(events_.events[1].sent);  // EVENT:Dragging is sent, EVENT:Drag posted
   EXPECT_FALSE(events_.events[2].sent);
+  EXPECT_EQ(events_.lastValue, static_cast<int32_t>(reinterpret_cast<intptr_t>(list->hwnd())));
   // The source supplies drop data while it handles EVENT:Drag; within the process
   // even a text longer than an atom passes whole.
   EXPECT_TRUE(SetDropData(std::string(300, 'x')));

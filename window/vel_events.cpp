@@ -15,10 +15,10 @@ WindowEventState* OwningWindow(HWND control) {
 
 class EngineControlEvents : public ControlEvents {
  public:
-  void post(HWND control, EventCode code) override {
+  void post(HWND control, EventCode code, int32_t value) override {
     WindowEventState* window = OwningWindow(control);
     if (window == nullptr) return;
-    PostEvent(code, GetDlgCtrlID(control), window->thread);
+    PostEvent(code, GetDlgCtrlID(control), window->thread, false, value);
   }
   int send(HWND control, EventCode code) override {
     return SendEvent(OwningWindow(control), code, GetDlgCtrlID(control));

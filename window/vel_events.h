@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "window/core/event_codes.h"
 
 namespace korvex {
@@ -12,8 +14,9 @@ namespace korvex {
 class ControlEvents {
  public:
   virtual ~ControlEvents() = default;
-  // Queues `code` for the control (its field number is its Win32 id).
-  virtual void post(HWND control, EventCode code) = 0;
+  // Queues `code` for the control (its field number is its Win32 id); `value`
+  // travels with the event (EVENT:Drag: the accepting target window).
+  virtual void post(HWND control, EventCode code, int32_t value = 0) = 0;
   // Hands `code` to the program at once and answers the outcome (1 refuses).
   virtual int send(HWND control, EventCode code) = 0;
 };
@@ -23,8 +26,8 @@ ControlEvents& CurrentControlEvents();
 // nullptr puts the engine's receiver back.
 void SetControlEvents(ControlEvents* events);
 
-inline void PostControlEvent(HWND control, EventCode code) {
-  CurrentControlEvents().post(control, code);
+inline void PostControlEvent(HWND control, EventCode code, int32_t value = 0) {
+  CurrentControlEvents().post(control, code, value);
 }
 inline int SendControlEvent(HWND control, EventCode code) {
   return CurrentControlEvents().send(control, code);

@@ -148,6 +148,8 @@ LRESULT VelList::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (hit.row >= 1) {
         userSelect(top_ + hit.row - 1);
         PostControlEvent(hwnd_, kEventAccepted);
+        SendMessageA(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(field_, LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(hwnd_));
       }
       return 0;
     }
@@ -384,6 +386,9 @@ void VelList::select(int row) {
 void VelList::userSelect(int row) {
   select(row);
   PostControlEvent(hwnd_, kEventNewSelection);
+  // The standard list notification, for a container such as the drop-down form.
+  SendMessageA(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(field_, LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(hwnd_));
 }
 
 void VelList::setTopRow(int row) { scrollTo(row); }
@@ -412,7 +417,11 @@ void VelList::onLeftDown(int x, int y) {
   bool on_row = hit.row >= 1;
   // The press selects its row even when it arms a drag: the drop handler reloads
   // the selected record and must find the dragged one.
-  if (on_row) userSelect(top_ + hit.row - 1);
+  if (on_row) {
+    mouseSelecting_ = true;
+    userSelect(top_ + hit.row - 1);
+    mouseSelecting_ = false;
+  }
   POINT screen{x, y};
   ClientToScreen(hwnd_, &screen);
   if (DragPress(hwnd_, screen, on_row)) SetCapture(hwnd_);
@@ -455,8 +464,17 @@ void VelList::onKeyDown(WPARAM key) {
     if (GetCapture() == hwnd_) ReleaseCapture();
     return;
   }
+  if (key == VK_ESCAPE) {
+    SendMessageA(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(field_, LBN_SELCANCEL),
+                 reinterpret_cast<LPARAM>(hwnd_));
+    return;
+  }
   if (key == VK_RETURN) {
-    if (selected_ >= 0) PostControlEvent(hwnd_, kEventAccepted);
+    if (selected_ >= 0) {
+      PostControlEvent(hwnd_, kEventAccepted);
+      SendMessageA(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(field_, LBN_DBLCLK),
+                   reinterpret_cast<LPARAM>(hwnd_));
+    }
     return;
   }
   bool ctrl = GetKeyState(VK_CONTROL) < 0;

@@ -104,6 +104,9 @@ class VelList {
   // Client rectangle of a shown row (0-based from the top row).
   RECT rowRect(int shown) const;
 
+  // True while a mouse press is selecting a row (for the parent's LBN_SELCHANGE).
+  bool selectingWithMouse() const { return mouseSelecting_; }
+
   // Measurements of the last paint.
   int paintCount() const { return paintCount_; }
   int lastPaintedRows() const { return lastPaintedRows_; }
@@ -169,6 +172,7 @@ class VelList {
   int paintCount_ = 0;
   int lastPaintedRows_ = 0;
   double lastPaintMs_ = 0;
+  bool mouseSelecting_ = false;
   std::string typed_;              // local search text
   DWORD typedAt_ = 0;
 };

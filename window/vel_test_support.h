@@ -31,8 +31,10 @@ class RecordingEvents : public ControlEvents {
   std::vector<Recorded> events;
   int outcome = 0;  // what sent events answer
 
-  void post(HWND control, EventCode code) override {
+  int32_t lastValue = 0;
+  void post(HWND control, EventCode code, int32_t value) override {
     events.push_back({GetDlgCtrlID(control), code, false});
+    lastValue = value;
   }
   int send(HWND control, EventCode code) override {
     events.push_back({GetDlgCtrlID(control), code, true});
