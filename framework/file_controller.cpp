@@ -404,7 +404,7 @@ int32_t FileController::NextNumber(const KeyInfo& key, std::string* value) {
   if (code == kErrRecordNotAvailable) code = kNoError;
   if (code != kNoError) return code;
   if (last.empty()) {
-    *value = "1";
+    value->assign(1, '1');
     return kNoError;
   }
   const double next = std::strtod(last.c_str(), nullptr) + 1;

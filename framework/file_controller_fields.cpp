@@ -113,7 +113,10 @@ std::string HighestValueText(const FieldDescriptor& field) {
     case kTypePDecimal: {
       const uint32_t digits = field.digits != 0 ? field.digits : field.size * 2 - 1;
       std::string text(digits - field.places, '9');
-      if (field.places > 0) text += "." + std::string(field.places, '9');
+      if (field.places > 0) {
+        text.push_back('.');
+        text.append(field.places, '9');
+      }
       return text;
     }
     default: return "";

@@ -237,7 +237,7 @@ TEST_F(FileControllerTest, RestoredStateNeverShowsABufferOverAnotherRecord) {
   clients_.has_autoinc = false;
   ASSERT_EQ(clients_.Open(), kOutcomeDone);
   for (int i = 1; i <= 3; ++i) {
-    SetClient(i * 10, "Client" + std::to_string(i));
+    SetClient(i * 10, Numbered("Client", i));
     ASSERT_EQ(clients_.Insert(), kOutcomeDone);
   }
   ASSERT_EQ(clients_.Call(kOpSetKey, {Argument::Key(kClientById)}), 0);
@@ -282,7 +282,7 @@ TEST_F(FileControllerTest, RegistryAndTrackerFollowTheControllers) {
     ProcedureScope in_caller(&caller);
     ASSERT_EQ(clients_.Open(), kOutcomeDone);
     for (int i = 1; i <= 2; ++i) {
-      SetClient(i, "C" + std::to_string(i));
+      SetClient(i, Numbered("C", i));
       ASSERT_EQ(clients_.Insert(), kOutcomeDone);
     }
     SetClient(1, "");

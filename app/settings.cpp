@@ -1,0 +1,7 @@
+#include "app/settings.h"
+
+namespace korvex::app {
+
+framework::IniSettings AppIni;
+
+}  // namespace korvex::app
