@@ -218,9 +218,15 @@ void FilesDropped(HWND control, HDROP drop) {
 void StartDragDrop() {
   DragDropGlobals& g = G();
   if (g.dropHere) return;
+  // Private copies (not the shared ones LoadCursor hands out), so that shutdown
+  // can destroy them.
   HINSTANCE program = GetModuleHandleA(nullptr);
-  g.dropHere = LoadCursorA(program, MAKEINTRESOURCEA(kCursorDropHere));
-  g.noDrop = LoadCursorA(program, MAKEINTRESOURCEA(kCursorNoDrop));
+  auto load = [program](int id) {
+    return static_cast<HCURSOR>(
+        LoadImageA(program, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+  };
+  g.dropHere = load(kCursorDropHere);
+  g.noDrop = load(kCursorNoDrop);
   g.ownCursors = g.dropHere != nullptr && g.noDrop != nullptr;
   if (!g.ownCursors) {  // a program without the two cursors: the system's look-alikes
     if (g.dropHere) DestroyCursor(g.dropHere);
@@ -239,6 +245,12 @@ void ShutdownDragDrop() {
   }
   g.dropHere = g.noDrop = nullptr;
   g.ownCursors = false;
+}
+
+HCURSOR DragCursor(bool drop_possible, bool* from_program) {
+  DragDropGlobals& g = G();
+  if (from_program) *from_program = g.ownCursors;
+  return drop_possible ? g.dropHere : g.noDrop;
 }
 
 const DragIdList& DragIdsOf(HWND control) {

@@ -35,6 +35,9 @@ constexpr int kCursorNoDrop = 32514;
 // Loads the cursors (the program's own, else system ones); ShutdownDragDrop frees them.
 void StartDragDrop();
 void ShutdownDragDrop();
+// The cursor shown while a drop is (or is not) possible; *from_program tells
+// whether it came from the program's resources.
+HCURSOR DragCursor(bool drop_possible, bool* from_program = nullptr);
 
 // ---- Id lists of a control window ----
 const DragIdList& DragIdsOf(HWND control);

@@ -34,7 +34,15 @@ class DragDropTest : public ListWindowTest {
 
 TEST_F(DragDropTest, RowTwoToRowFourGivesDraggingDragThenDropOnce) {
   VelList* list = MakeList();
-  DragRows(list, 2, 4);
+  HWND h = list->hwnd();
+  Press(h, RowPoint(list, 2));
+  MoveTo(h, RowPoint(list, 3));
+  // Over a list that takes the id: the program's cursor 32513.
+  bool from_program = false;
+  EXPECT_EQ(GetCursor(), DragCursor(true, &from_program));
+  EXPECT_TRUE(from_program);
+  MoveTo(h, RowPoint(list, 4));
+  Release(h, RowPoint(list, 4));
   EXPECT_EQ(events_.codes(), (std::vector<EventCode>{kEventNewSelection, kEventDragging, kEventDrag}));
   EXPECT_TRUE(events_.events[1].sent);  // EVENT:Dragging is sent, EVENT:Drag posted
   EXPECT_FALSE(events_.events[2].sent);
@@ -89,6 +97,7 @@ TEST_F(DragDropTest, ReleaseOutsideEscapeOrLostCaptureGiveDragOnly) {
   MoveTo(h, RowPoint(list, 4));
   POINT outside = ClientAtScreen(list, 900, 700);  // beyond the test window
   MoveTo(h, outside);
+  EXPECT_EQ(GetCursor(), DragCursor(false));  // 32514: no drop here
   Release(h, outside);
   Pump();
   EXPECT_EQ(events_.count(kEventDrag), 1);
