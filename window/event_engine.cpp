@@ -367,10 +367,14 @@ bool EngineHandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, LRES
       if (state->timerPeriod != 0) state->Queue(MakeEvent(*state, kEventTimer, 0, 0), false);
       *result = 0;
       return true;
-    case WM_CLOSE:
+    case WM_CLOSE: {
+      // The focused control finishes its edit before the close is seen.
+      HWND focus = GetFocus();
+      if (focus != nullptr && IsChild(hwnd, focus)) SendMessageA(focus, kQueryEditDone, 0, 0);
       g.platform.PostEvent(*state, kEventCloseWindow, 0, false);
       *result = 0;
       return true;
+    }
     case WM_QUERYENDSESSION:
       if (!state->applicationFrame) return false;
       BringWindowToTop(hwnd);
