@@ -99,8 +99,10 @@ class VelList {
   int property(int id) const;
   void setProperty(int id, int value);
 
-  // Rows fully or partly visible below the header.
+  // Rows with data that are fully or partly visible below the header.
   int visibleRows() const;
+  // Full rows that fit below the header (a page for a browse to load; at least 1).
+  int pageRows() const { return layout_.rowsPerPage(clientHeight_); }
   // Client rectangle of a shown row (0-based from the top row).
   RECT rowRect(int shown) const;
 

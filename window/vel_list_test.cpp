@@ -23,6 +23,9 @@ TEST_F(ListWindowTest, StandardQueriesAgreeWithTheHitTestAndTheMousePoints) {
   EXPECT_EQ(SendMessageA(h, LB_GETTOPINDEX, 0, 0), 0);
   EXPECT_EQ(SendMessageA(h, LB_GETITEMHEIGHT, 0, 0), list->layout().rowHeight());
   EXPECT_GT(list->layout().rowHeight(), 0);
+  RECT client;
+  GetClientRect(h, &client);
+  EXPECT_EQ(list->pageRows(), (client.bottom - list->layout().headerHeight()) / list->layout().rowHeight());
   for (int row : {1, 2, 7}) {
     POINT p = RowPoint(list, row);
     LRESULT item = SendMessageA(h, LB_ITEMFROMPOINT, 0, At(p));
