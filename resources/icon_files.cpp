@@ -112,7 +112,7 @@ std::vector<uint8_t> ProgramIconFile() {
   Writer w;
   Directory(w, 1, 1, 32, 40 + pixels + mask);
   BitmapHeader(w, 32, pixels + mask);
-  // Three stacked record cards in blue, the top one with its lines.
+  // Three stacked record cards in blue, the front one with its lines.
   for (int y = kSize - 1; y >= 0; --y) {
     for (int x = 0; x < kSize; ++x) {
       uint32_t argb = 0;  // transparent
@@ -120,9 +120,9 @@ std::vector<uint8_t> ProgramIconFile() {
         const int left = 2 + card * 4, top = 2 + card * 4;
         if (x >= left && x < left + 20 && y >= top && y < top + 18) {
           const bool edge = x == left || x == left + 19 || y == top || y == top + 17;
-          const bool line = card == 2 && y > top + 2 && y < top + 16 && (y - top) % 3 == 0 && x > left + 2 &&
+          const bool line = card == 0 && y > top + 2 && y < top + 16 && (y - top) % 3 == 0 && x > left + 2 &&
                             x < left + 17;
-          argb = edge ? 0xFF103070u : line ? 0xFF3060C0u : (card == 2 ? 0xFFF8F8F0u : 0xFFC8D8F0u);
+          argb = edge ? 0xFF103070u : line ? 0xFF3060C0u : (card == 0 ? 0xFFF8F8F0u : 0xFFC8D8F0u);
         }
       }
       w.U32(argb);  // stored as B, G, R, A
