@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -183,6 +185,126 @@ TEST_F(DragDropTest, ShellFilesDropOnlyWhileFileIdIsListed) {
   EXPECT_EQ(GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
   drop_files();
   EXPECT_TRUE(events_.events.empty());
+}
+
+// ---- Another program's window ----
+// DragPeer.ServeDrops runs in a second process (started by the test below): a list
+// with the drop id "shared" that shows in its window title how often it was asked
+// and what was dropped on it.
+
+LONG_PTR peer_list_proc = 0;
+int peer_asked = 0;
+HWND peer_window = nullptr;
+
+void ShowPeerState(int drops) {
+  char title[512];
+  std::snprintf(title, sizeof title, "asked=%d drops=%d id=%s data=%s", peer_asked, drops,
+                DragIdText().c_str(), DropDataText().c_str());
+  SetWindowTextA(peer_window, title);
+}
+
+LRESULT CALLBACK CountingListProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == kMsgDragAccept) {
+    ++peer_asked;
+    ShowPeerState(0);
+  }
+  return CallWindowProcA(reinterpret_cast<WNDPROC>(peer_list_proc), h, msg, w, l);
+}
+
+class PeerEvents : public RecordingEvents {
+ public:
+  void post(HWND control, EventCode code, int32_t value) override {
+    RecordingEvents::post(control, code, value);
+    if (code == kEventDrop) ShowPeerState(count(kEventDrop));
+  }
+};
+
+TEST(DragPeer, ServeDrops) {
+  if (std::getenv("KORVEX_DRAG_PEER") == nullptr) GTEST_SKIP() << "started by DragDropTest";
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "KorvexDragPeer";
+  RegisterClassA(&wc);
+  StartDragDrop();
+  peer_window = CreateWindowExA(0, "KorvexDragPeer", "starting", WS_OVERLAPPED | WS_VISIBLE, 700,
+                                100, 300, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  PeerEvents events;
+  SetControlEvents(&events);
+  QueueRows rows = MakeRows(5);
+  ListSetup setup;
+  setup.field = 7;
+  setup.rect = RECT{0, 0, 280, 260};
+  setup.format = kShuffleFormat;
+  setup.dropIds = {"shared"};
+  setup.rows = &rows;
+  VelList* list = VelList::Create(peer_window, setup);
+  ASSERT_NE(list, nullptr);
+  peer_list_proc = SetWindowLongPtrA(list->hwnd(), GWLP_WNDPROC,
+                                     reinterpret_cast<LONG_PTR>(&CountingListProc));
+  ShowPeerState(0);
+  DWORD start = GetTickCount();
+  while (events.count(kEventDrop) == 0 && GetTickCount() - start < 60000) Pump();
+  for (int i = 0; i < 20; ++i) Pump();  // let the source read the title
+  SetControlEvents(nullptr);
+}
+
+TEST_F(DragDropTest, AnotherProgramIsOfferedOnlyTildeIdsAndMatchesWithoutTheTilde) {
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, sizeof exe);
+  std::string command = std::string("\"") + exe + "\" --gtest_filter=DragPeer.ServeDrops";
+  SetEnvironmentVariableA("KORVEX_DRAG_PEER", "1");
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &si, &pi);
+  SetEnvironmentVariableA("KORVEX_DRAG_PEER", nullptr);
+  ASSERT_TRUE(started);
+  auto title = [](HWND w) {
+    char text[512] = {};
+    GetWindowTextA(w, text, sizeof text);
+    return std::string(text);
+  };
+  HWND peer = nullptr;
+  for (int i = 0; i < 600 && (peer == nullptr || title(peer).rfind("asked=", 0) != 0); ++i) {
+    peer = FindWindowA("KorvexDragPeer", nullptr);
+    Pump();
+  }
+  ASSERT_NE(peer, nullptr);
+
+  VelList* list = MakeList(0, kShuffleFormat, {"plain"}, {});
+  HWND h = list->hwnd();
+  RECT peer_rect;
+  GetWindowRect(peer, &peer_rect);
+  POINT over = ClientAtScreen(list, peer_rect.left + 100, peer_rect.top + 100);
+  // An id without "~" never reaches the other program: not even asked.
+  Press(h, RowPoint(list, 2));
+  MoveTo(h, over);
+  Release(h, over);
+  Pump();
+  EXPECT_EQ(title(peer), "asked=0 drops=0 id= data=");
+  EXPECT_EQ(events_.count(kEventDrag), 1);
+  EXPECT_EQ(events_.count(kEventDrop), 0);
+
+  // "~shared" is offered and matches the peer's "shared"; the drop data travels as an atom.
+  AssignDragIds(h, "~shared");
+  Press(h, RowPoint(list, 2));
+  MoveTo(h, over);
+  Release(h, over);
+  EXPECT_TRUE(SetDropData("payload"));
+  EXPECT_FALSE(SetDropData(std::string(300, 'x')));  // longer than an atom: refused, not cut
+  for (int i = 0; i < 100 && title(peer).find("drops=1") == std::string::npos; ++i) Pump();
+  std::string state = title(peer);
+  EXPECT_NE(state.find("drops=1 id=shared data=payload"), std::string::npos) << state;
+  EXPECT_NE(state.rfind("asked=0", 0), 0u) << state;
+  EXPECT_EQ(DragIdText(), "~shared");
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
 }
 
 }  // namespace
