@@ -8,6 +8,7 @@
 #include "window/event_engine.h"
 #include "window/event_source_adapter.h"
 #include "window/popup_menu.h"
+#include "window/popup_toolbox.h"
 #include "window/runtime_lock.h"
 #include "window/thread_start.h"
 #include "window/toolbar_port_adapter.h"
@@ -86,13 +87,17 @@ bool EnginePopupPresenter::StartToolboxThread(std::function<void()> body) {
 void EnginePopupPresenter::JoinToolboxThread() {
   if (!started_) return;
   {
-    // The toolbox thread needs the runtime lock to finish.
+    // The toolbox thread needs the runtime lock to finish, and reads this
+    // thread's controls (messages sent here are served while waiting).
     RuntimeLockRelease unlocked;
-    WaitForSingleObject(done_, INFINITE);
+    while (MsgWaitForMultipleObjects(1, &done_, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
   }
   started_ = false;
 }
 
-std::unique_ptr<framework::ToolboxWindow> EnginePopupPresenter::OpenToolbox() { return nullptr; }
+std::unique_ptr<framework::ToolboxWindow> EnginePopupPresenter::OpenToolbox() { return EngineToolboxWindow::Open(); }
 
 }  // namespace korvex

@@ -29,7 +29,7 @@ class EnginePopupPresenter : public framework::PopupPresenter {
   void ClearKeyCode() override;
   bool StartToolboxThread(std::function<void()> body) override;
   void JoinToolboxThread() override;
-  // No toolbox window yet: the toolbox thread ends at once.
+  // A toolbox window on the calling thread (window/popup_toolbox.h).
   std::unique_ptr<framework::ToolboxWindow> OpenToolbox() override;
 
  private:

@@ -44,10 +44,50 @@ TEST(PopupPresenterOnWin32, AChosenMimickingItemPressesItsButton) {
   std::vector<std::pair<EventCode, int32_t>> seen;
   test::RunAcceptLoop([&](EventCode e) { seen.push_back({e, CurrentField()}); });
   EXPECT_NE(std::find(seen.begin(), seen.end(), std::make_pair(kEventAccepted, int32_t{10})), seen.end());
-  // Without a toolbox window the toolbox ends at once.
-  EXPECT_TRUE(popup.ShowToolbox("Browse Actions"));
+}
+
+TEST(PopupPresenterOnWin32, TheToolboxRunsOnItsOwnThreadAndPressesTheOwnersButtons) {
+  StartEventEngine();
+  test::TestWindow window(false, nullptr, true);
+  CreateWindowExA(0, "BUTTON", "&Add one", WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, window.hwnd,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(10)), GetModuleHandleA(nullptr), nullptr);
+  HWND change = CreateWindowExA(0, "BUTTON", "&Change", WS_CHILD | WS_VISIBLE, 0, 30, 40, 20, window.hwnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(11)), GetModuleHandleA(nullptr), nullptr);
+  EnginePopupPresenter presenter;
+  PopupMenuController popup;
+  popup.Init(&presenter);
+  popup.AddItemMimic("&Insert", "!&Insert", 10);
+  popup.AddItem("-");
+  popup.AddItemMimic("&Change", "!&Change", 11);
+  ASSERT_TRUE(popup.ShowToolbox("Browse Actions"));
+  HWND toolbox = nullptr;
+  ASSERT_TRUE(test::WaitUntil([&] {
+    toolbox = FindWindowA("KorvexToolbox", "Browse Actions");
+    return toolbox != nullptr && GetDlgItem(toolbox, 2) != nullptr && IsWindowVisible(toolbox) && popup.InToolbox();
+  }));
+  char text[64] = {};
+  GetWindowTextA(GetDlgItem(toolbox, 1), text, sizeof text);
+  EXPECT_STREQ(text, "&Add one");
+  // The buttons follow their controls.
+  EnableWindow(change, FALSE);
+  EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(toolbox, 2)); }));
+  EnableWindow(change, TRUE);
+  EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(toolbox, 2)) != FALSE; }));
+  // Button 2 is the second item on the toolbox: Change.
+  PostMessageA(toolbox, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(toolbox, 2)));
+  bool pressed = false;
+  test::RunAcceptLoop([&](EventCode e) {
+    if (e == kEventAccepted && CurrentField() == 11) {
+      pressed = true;
+      PostEvent(kEventCloseWindow);
+    }
+  });
+  EXPECT_TRUE(pressed);
+  EXPECT_EQ(popup.LastSelection(), "Change");
+  // Kill closes the toolbox and waits for its thread.
   popup.Kill();
   EXPECT_FALSE(popup.InToolbox());
+  EXPECT_FALSE(IsWindow(toolbox));
 }
 
 }  // namespace
