@@ -72,8 +72,8 @@ int32_t LevelCursor::Records(int key, int64_t* count) const {
 
 CombinationSource::CombinationSource(const ViewDeclaration* view,
                                      std::vector<const Expression*> join_conditions,
-                                     const Expression* filter, int key)
-    : view_(view), filter_(filter), key_(key) {
+                                     const Expression* filter, int key, bool reversed)
+    : filter_(filter), key_(key), reversed_(reversed) {
   levels_ = FlattenLevels(*view);
   for (const ViewLevel* level : levels_) {
     cursors_.emplace_back(level);
@@ -116,7 +116,7 @@ int32_t CombinationSource::StartAtKey(const std::vector<Value>& values) {
     if (i < values.size()) {
       SetFieldValue(file, field, values[i]);
     } else {
-      SetFieldExtreme(file, field, descending);
+      SetFieldExtreme(file, field, descending != reversed_);
     }
   }
   return cursors_[0].SetFromBuffer(key_);
@@ -230,7 +230,7 @@ int32_t CombinationSource::Load(const Combination& c) const {
 // the first (last) of them.
 int32_t CombinationSource::Arrive(bool forward) {
   for (;;) {
-    int32_t code = cursors_[0].Step(forward);
+    int32_t code = cursors_[0].Step(forward != reversed_);
     ++reads_;
     if (code != driver::kNoError) return code;
     uint32_t r = 0;

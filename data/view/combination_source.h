@@ -45,18 +45,22 @@ class LevelCursor {
 class CombinationSource {
  public:
   // join_conditions: one parsed expression per expression join in depth-first
-  // order (null for key joins); filter may be null. REQUIRES: all outlive this.
+  // order (null for key joins); filter may be null. With reversed the key is
+  // read from its end (a forward read of the source is a PREVIOUS of the file).
+  // REQUIRES: all outlive this.
   CombinationSource(const ViewDeclaration* view, std::vector<const Expression*> join_conditions,
-                    const Expression* filter, int key);
+                    const Expression* filter, int key, bool reversed = false);
 
   int key() const { return key_; }
+  bool reversed() const { return reversed_; }
   size_t level_count() const { return cursors_.size(); }
   const LevelCursor& cursor(size_t level) const { return cursors_[level]; }
 
   // Before the first combination for a forward read, after the last for a backward one.
   int32_t Start();
   // From the first record of the primary file whose leading key components are
-  // not below values (the rest of the key at its lowest).
+  // not below values (the rest of the key at its lowest; reversed: not above,
+  // the rest at its highest).
   int32_t StartAtKey(const std::vector<Value>& values);
   // The following (preceding) combination that passes the filter; 33 at the end.
   int32_t Step(bool forward, Combination* out);
@@ -75,13 +79,13 @@ class CombinationSource {
   int32_t Arrive(bool forward);
   bool Passes() const;
 
-  const ViewDeclaration* view_;
   std::vector<const ViewLevel*> levels_;
   std::vector<LevelCursor> cursors_;
   std::vector<size_t> subtree_;           // per level: levels in its subtree
   std::map<const ViewJoin*, const Expression*> conditions_;  // expression joins
   const Expression* filter_;
   int key_;
+  bool reversed_;
   bool joined_;
   std::vector<Combination> combos_;  // of the current primary record
   size_t index_ = 0;

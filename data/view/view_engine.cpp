@@ -121,6 +121,7 @@ ViewControlBlock::ViewControlBlock(const ViewDeclaration* declaration)
 ViewControlBlock::~ViewControlBlock() = default;
 
 int ViewControlBlock::source_key() const { return stage_ ? stage_->source().key() : 0; }
+bool ViewControlBlock::source_reversed() const { return stage_ && stage_->source().reversed(); }
 uint64_t ViewControlBlock::source_reads() const { return stage_ ? stage_->source().reads() : 0; }
 uint64_t ViewControlBlock::runs_sorted() const {
   const RunStage* run = dynamic_cast<const RunStage*>(stage_.get());
@@ -231,7 +232,7 @@ int32_t ViewControlBlock::Close() {
   return kNoError;
 }
 
-size_t ViewControlBlock::ServedBy(int key) const {
+size_t ViewControlBlock::ServedBy(int key, bool reversed) const {
   const driver::FileDeclaration& decl = levels_[0]->file->declaration();
   const driver::KeyDeclaration& k = decl.keys[static_cast<size_t>(key - 1)];
   const bool no_case = (k.flags & driver::kKeyNoCase) != 0;
@@ -239,7 +240,9 @@ size_t ViewControlBlock::ServedBy(int key) const {
   for (; served < order_.size() && served < k.components.size(); ++served) {
     int32_t component = k.components[served];
     size_t field = static_cast<size_t>(component < 0 ? -component : component) - 1;
-    if (field >= decl.fields.size() || (component < 0) != order_[served].descending) break;
+    if (field >= decl.fields.size() || ((component < 0) != order_[served].descending) != reversed) {
+      break;
+    }
     std::string label = Normalized(decl.fields[field].label);
     size_t colon = label.find(':');
     std::string bare = colon == std::string::npos ? label : label.substr(colon + 1);
@@ -256,6 +259,7 @@ int32_t ViewControlBlock::Build() {
   const LevelCursor primary(levels_[0]);
   int key = 0;
   served_ = 0;
+  reversed_ = false;
   if (order_.empty()) {
     // The order of the key the file was last SET to.
     key = levels_[0]->entry(driver::kOpQueryKey, levels_[0]->file, nullptr);
@@ -265,7 +269,10 @@ int32_t ViewControlBlock::Build() {
     int64_t all = -1;
     for (size_t i = 0; i < keys.size(); ++i) {
       if ((keys[i].flags & driver::kKeyIndex) != 0) continue;  // built only on demand
-      size_t served = ServedBy(static_cast<int>(i + 1));
+      // A key serves the order read either way (descending components from its end).
+      size_t forward = ServedBy(static_cast<int>(i + 1), false);
+      size_t backward = ServedBy(static_cast<int>(i + 1), true);
+      size_t served = std::max(forward, backward);
       if (served <= served_) continue;
       // A key that leaves records out (OPT) serves only while it holds them all.
       if ((keys[i].flags & driver::kKeyOpt) != 0) {
@@ -274,12 +281,13 @@ int32_t ViewControlBlock::Build() {
         if (primary.Records(static_cast<int>(i + 1), &held) != kNoError || held != all) continue;
       }
       served_ = served;
+      reversed_ = backward > forward;
       key = static_cast<int>(i + 1);
     }
   }
   std::vector<const Expression*> joins;
   for (const auto& e : join_exprs_) joins.push_back(e.get());
-  auto source = std::make_unique<CombinationSource>(declaration_, joins, filter_.get(), key);
+  auto source = std::make_unique<CombinationSource>(declaration_, joins, filter_.get(), key, reversed_);
   std::vector<OrderTerm> terms;
   for (size_t i = 0; i < order_.size(); ++i) terms.push_back({order_exprs_[i].get(), order_[i].descending});
   if (served_ == order_.size()) {

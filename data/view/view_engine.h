@@ -64,6 +64,7 @@ class ViewControlBlock {
   // record order), how many order components that key serves, the source
   // reads and the sorted runs since it was built, and how often it was built.
   int source_key() const;
+  bool source_reversed() const;
   size_t served_components() const { return served_; }
   uint64_t source_reads() const;
   uint64_t runs_sorted() const;
@@ -86,7 +87,9 @@ class ViewControlBlock {
   int32_t Records(const driver::Arguments& args);
   int32_t Property(const driver::Arguments& args, bool set);
   int32_t PassToPrimary(int operation, const driver::Arguments& args);
-  size_t ServedBy(int key) const;
+  // How many leading order components key serves, read forwards or, with
+  // reversed, from its end.
+  size_t ServedBy(int key, bool reversed) const;
   // Keeps the delivered combination as the place the next read starts from.
   void KeepPlace();
 
@@ -107,6 +110,7 @@ class ViewControlBlock {
   bool open_ = false;
   bool trace_into_files_ = false;
   size_t served_ = 0;
+  bool reversed_ = false;
   uint64_t builds_ = 0;
   Combination delivered_;  // the combination last delivered
   std::string error_detail_;

@@ -123,7 +123,9 @@ int32_t RunStage::ReadRun(bool forward) {
   if (run_.empty()) return kErrRecordNotAvailable;
   const size_t n = terms_.size();
   if (served_ < n) {
-    std::sort(run_.begin(), run_.end(), [&](const Entry& a, const Entry& b) {
+    // Merge sorting stays within the run even when an expression mixes kinds
+    // of values so that its comparisons are not consistent.
+    std::stable_sort(run_.begin(), run_.end(), [&](const Entry& a, const Entry& b) {
       int c = CompareValues(a.values, b.values, served_, n);
       return c != 0 ? c < 0 : a.seq < b.seq;
     });

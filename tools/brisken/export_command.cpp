@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "data/brisken/bkf_driver.h"
+#include "data/driver/declaration_builder.h"
 #include "data/driver/error_codes.h"
 #include "data/driver/operation.h"
 #include "data/view/view_engine.h"
@@ -169,16 +170,26 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   // with this command's own handle), the texts checked before any output.
   std::vector<uint8_t> record(table->record_size());
   std::vector<std::vector<uint8_t>> memos = table->BlankMemos();
+  const driver::RecordLayout layout = table->layout();
+  // The driver opens the file alone (no lock for every read) with a copy of
+  // the table's declaration, once this command's own handle is closed.
+  std::unique_ptr<driver::OwnedDeclaration> owned;
+  if (through_view) {
+    owned = driver::OwnedDeclaration::CopyOf(decl);
+    table.reset();
+    file.reset();
+  }
+  const driver::FileDeclaration& shown = owned ? owned->declaration() : decl;
   std::unique_ptr<driver::FileControlBlock> block;
   view::ViewDeclaration view_declaration;
   std::unique_ptr<view::ViewControlBlock> view;
   if (through_view) {
-    block = std::make_unique<driver::FileControlBlock>(&decl, record.data(), record.size());
+    block = std::make_unique<driver::FileControlBlock>(&shown, record.data(), record.size());
     block->name = target.path + "\\!" + target.table;
-    driver::Arguments open{driver::Argument::Number(0x40)};  // read, deny none
+    driver::Arguments open{driver::Argument::Number(0x10)};  // read, deny all
     int32_t code = brisken::BkfEntry(driver::kOpOpen, block.get(), &open);
     if (code == 0 && key != 0) {
-      driver::Arguments set{driver::Argument::Key(&decl.keys[static_cast<size_t>(key - 1)])};
+      driver::Arguments set{driver::Argument::Key(&shown.keys[static_cast<size_t>(key - 1)])};
       code = brisken::BkfEntry(driver::kOpSetKey, block.get(), &set);
     }
     if (code != 0) {
@@ -222,8 +233,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     SetBinaryMode(out);
   }
 
-  const std::vector<Column> columns = RecordColumns(decl, table->layout());
-  brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
+  const std::vector<Column> columns = RecordColumns(shown, layout);
+  brisken::RecordBuffers buffers{record, shown.memos.empty() ? nullptr : &memos};
   const std::vector<std::vector<uint8_t>>& memo_values = block ? block->memos : memos;
   auto current_record = [&]() -> unsigned long {
     if (!block) return table->current();
@@ -263,7 +274,7 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     if (json) chunk.append(count == 0 ? "\n{" : ",\n{");
     for (size_t i = 0; i < columns.size(); ++i) {
       const Column& c = columns[i];
-      if (!ColumnToText(decl, c, record, memo_values, &text)) {
+      if (!ColumnToText(shown, c, record, memo_values, &text)) {
         ++unreadable;
         std::fprintf(err, "brisken export: record %lu: %s holds no valid value; written empty\n",
                      current_record(), c.label.c_str());
@@ -272,7 +283,7 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         if (i > 0) chunk.push_back(',');
         AppendJsonString(&chunk, c.label);
         chunk.push_back(':');
-        if (ColumnJsonKind(decl, c) == JsonKind::kNumber && IsJsonNumber(text)) {
+        if (ColumnJsonKind(shown, c) == JsonKind::kNumber && IsJsonNumber(text)) {
           chunk.append(text);
         } else {
           AppendJsonString(&chunk, text);
