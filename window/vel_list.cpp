@@ -256,6 +256,7 @@ int VelList::setFormat(const std::string& text) {
   auto parsed = ParseListFormat(text, &stop);
   if (!parsed) return stop;
   format_ = std::move(*parsed);
+  resizing_ = -1;
   relayout();
   refresh();
   return 0;
@@ -361,7 +362,7 @@ std::string VelList::cellText(int row, int column) const {
 
 void VelList::invalidateRow(int row) {
   int shown = row - top_;
-  if (shown < 0 || shown > visibleRows()) return;
+  if (shown < 0 || shown >= visibleRows()) return;
   RECT r = rowRect(shown);
   InvalidateRect(hwnd_, &r, FALSE);
 }
@@ -442,6 +443,7 @@ void VelList::onLeftUp(int x, int y) {
     int column = resizing_;
     resizing_ = -1;
     ReleaseCapture();
+    if (column >= static_cast<int>(format_.columns.size())) return;  // the format changed meanwhile
     int left = layout_.columns()[static_cast<size_t>(column)].left;
     ApplyColumnResize(&format_.columns[static_cast<size_t>(column)], ResizedColumnWidth(left, x),
                       metrics_);
@@ -512,6 +514,12 @@ void VelList::locate() {
   if (immediate()) {
     PostControlEvent(hwnd_, kEventLocate);
     return;
+  }
+  // Locally: look again for the text typed so far.
+  if (!typed_.empty()) {
+    std::string typed = typed_;
+    typed_.clear();
+    for (char c : typed) searchRows(c);
   }
 }
 
