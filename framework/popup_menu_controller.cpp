@@ -330,9 +330,10 @@ std::string PopupMenuController::BuildMenuText(std::vector<PopupItem> items, Win
       entry += ']';
     }
     std::string shown = translator != nullptr ? translator->TranslateText(item.text) : item.text;
-    entry += EscapePopupText(shown);
-    // An empty entry would not be read as an item and shift every number.
-    text += entry.empty() ? std::string(" ") : entry;
+    // An empty text would leave an entry that reads as no item at all, or as
+    // a separator after the unticked mark "-": either shifts every number.
+    entry += shown.empty() ? std::string(" ") : EscapePopupText(shown);
+    text += entry;
   }
   return text;
 }

@@ -174,6 +174,16 @@ TEST_F(PopupMenuTest, SyntaxInTextsNeverShiftsTheChoice) {
   EXPECT_EQ(popup.ItemForChoice(5), "Last");
 }
 
+TEST_F(PopupMenuTest, ItemsWithoutTextKeepTheirNumbers) {
+  popup.AddItem("--");  // an unticked check item without text, not a separator
+  popup.AddItem("~+");
+  popup.AddItem("After");
+  PopupDefinition def = ParsePopupDefinition(popup.MenuText(0));
+  EXPECT_EQ(def.item_count, 3);
+  EXPECT_EQ(popup.ItemForChoice(3), "After");
+  EXPECT_EQ(popup.ItemForChoice(4), "");
+}
+
 // Whatever the items, the display's numbering and the controller's agree.
 TEST_F(PopupMenuTest, DisplayNumbersMatchChoicesForRandomMenus) {
   std::mt19937 random(7);
