@@ -6,7 +6,11 @@
 
 #include "data/driver/current_error.h"
 #include "data/driver/operation.h"
+#include "data/driver/record_details.h"
+#include "data/driver/trace.h"
 #include "data/view/field_binding.h"
+#include "runtime/os/clock.h"
+#include "runtime/thread_number.h"
 
 namespace korvex::view {
 
@@ -112,7 +116,7 @@ bool DecodeViewPosition(std::string_view text, size_t levels, Combination* out) 
 }
 
 ViewControlBlock::ViewControlBlock(const ViewDeclaration* declaration)
-    : declaration_(declaration), levels_(FlattenLevels(*declaration)) {
+    : declaration_(declaration), levels_(FlattenLevels(*declaration)), trace_(ReadViewTraceSettings()) {
   for (const ViewLevel* level : levels_) {
     if (level->file != nullptr) BindFields(&evaluator_, level->file);
   }
@@ -217,6 +221,7 @@ int32_t ViewControlBlock::Open() {
     }
   }
   open_ = true;
+  opened_at_ = os::TickHundredths();
   rebuild_ = true;
   stage_.reset();
   delivered_.clear();
@@ -449,10 +454,10 @@ int32_t ViewControlBlock::Property(const Arguments& args, bool set) {
     }
     case kPropTraceIntoFiles:
       if (set) {
-        trace_into_files_ = std::atoi(value.c_str()) != 0;
+        trace_.into_files = std::atoi(value.c_str()) != 0;
         return kNoError;
       }
-      answer.assign(1, trace_into_files_ ? '1' : '0');
+      answer.assign(1, trace_.into_files ? '1' : '0');
       break;
     case kPropFileCount:
       if (set) return driver::kErrUnsupportedFunction;
@@ -516,11 +521,36 @@ int32_t ViewControlBlock::Run(int operation, const Arguments& args) {
   }
 }
 
+void ViewControlBlock::Trace(int operation, int32_t code, uint32_t hundredths) {
+  std::string text;
+  const driver::FileControlBlock* primary = levels_.empty() ? nullptr : levels_[0]->file;
+  const bool details = primary != nullptr && primary->state && primary->state->trace.details;
+  if (details && !text_traced_) {
+    text += declaration_->ToText();
+    text_traced_ = true;
+  }
+  text += ViewTraceLine(operation, this, CurrentThreadNumber(), code, hundredths);
+  if (details && code == kNoError &&
+      (operation == driver::kOpNext || operation == driver::kOpPrevious ||
+       operation == driver::kOpPut || operation == driver::kOpDelete)) {
+    for (const ViewLevel* level : levels_) text += driver::RecordDetails(*level->file);
+  }
+  driver::AppendTrace(trace_.file, text);
+}
+
 int32_t ViewEntry(int operation, ViewControlBlock* view, const Arguments* args) {
   if (view == nullptr) return driver::kErrFileNotOpen;
   driver::ClearCurrentError();
   static const Arguments kNone;
+  const bool tracing = view->trace().on;
+  const uint32_t start = tracing ? os::TickHundredths() : 0;
+  const uint32_t opened = view->opened_at();
   int32_t code = view->Run(operation, args != nullptr ? *args : kNone);
+  if (tracing) {
+    // CLOSE tells how long the view was open.
+    uint32_t from = operation == driver::kOpClose ? opened : start;
+    view->Trace(operation, code, os::TickHundredths() - from);
+  }
   if (code != kNoError) {
     std::string detail = code == kErrViewText ? view->last_error_detail() : std::string();
     driver::PostError(code, "VIEW", view, {}, detail);

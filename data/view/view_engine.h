@@ -20,6 +20,7 @@
 #include "data/driver/error_codes.h"
 #include "data/view/view_declaration.h"
 #include "data/view/view_stage.h"
+#include "data/view/view_trace.h"
 #include "runtime/eval/evaluator.h"
 
 namespace korvex::view {
@@ -58,7 +59,13 @@ class ViewControlBlock {
   const std::string& filter() const { return filter_text_; }
   const std::string& order() const { return order_text_; }
   size_t order_components() const { return order_.size(); }
-  bool trace_into_files() const { return trace_into_files_; }
+  bool trace_into_files() const { return trace_.into_files; }
+  // The trace settings read when the block was made (tests may change them).
+  ViewTraceSettings& trace() { return trace_; }
+  // Writes the operation's trace line, and with the primary file's "Details"
+  // the text form first and the record buffers after reads and writes.
+  void Trace(int operation, int32_t code, uint32_t hundredths);
+  uint32_t opened_at() const { return opened_at_; }
 
   // How the pipeline stands (tests and benchmarks): the key it reads by (0:
   // record order), how many order components that key serves, the source
@@ -108,7 +115,9 @@ class ViewControlBlock {
   std::unique_ptr<Stage> stage_;
   bool rebuild_ = true;
   bool open_ = false;
-  bool trace_into_files_ = false;
+  ViewTraceSettings trace_;
+  bool text_traced_ = false;
+  uint32_t opened_at_ = 0;  // tick count of OPEN, for CLOSE's line
   size_t served_ = 0;
   bool reversed_ = false;
   uint64_t builds_ = 0;

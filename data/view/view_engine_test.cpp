@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 #include "data/driver/current_error.h"
 #include "data/view/view_test_util.h"
 
@@ -232,6 +236,41 @@ TEST_F(ViewEngineTest, BadTextsAreRefusedAndUnsupportedOperationsAnswer80) {
   ASSERT_EQ(View(driver::kOpClose), 0);
   EXPECT_EQ(View(driver::kOpNext), driver::kErrFileNotOpen);
   EXPECT_EQ(ViewEntry(driver::kOpNext, nullptr, nullptr), driver::kErrFileNotOpen);
+}
+
+TEST_F(ViewEngineTest, TraceLinesNameTheViewAndDetailsFollowTheDriversSetting) {
+  AddCustomer({1, "Avel", "South", "555-1", 10});
+  view_ = std::make_unique<ViewControlBlock>(&declaration_);
+  const std::string log = dir_.File("VIEW.LOG");
+  view_->trace().on = true;
+  view_->trace().file = log;
+  ASSERT_EQ(SetText(kPropOrder, "CUS:NAME"), 0);
+  ASSERT_EQ(View(driver::kOpOpen), 0);
+  customers_->state->trace.details = true;
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  EXPECT_EQ(View(driver::kOpNext), driver::kErrRecordNotAvailable);
+  ASSERT_EQ(View(driver::kOpClose), 0);
+  std::FILE* f = std::fopen(log.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), f));
+  std::fclose(f);
+  char handle[32];
+  std::snprintf(handle, sizeof handle, "VIEW:%lX: 1) ", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(view_.get())));
+  std::string open_line = std::string("SET_PROPERTY(") + handle;
+  EXPECT_EQ(text.find(open_line), 0u) << text;
+  EXPECT_NE(text.find("\r\nVIEW(FILE)\r\nEND\r\nNEXT(" + std::string(handle)), std::string::npos) << text;
+  EXPECT_NE(text.find("Avel"), std::string::npos);  // the record after the read
+  EXPECT_NE(text.find("Error: Record Not Available"), std::string::npos);
+  EXPECT_NE(text.find("\r\nCLOSE(" + std::string(handle)), std::string::npos);
+  EXPECT_EQ(text.find("VIEW(FILE)", text.find("VIEW(FILE)") + 1), std::string::npos);  // once
+  // The head is padded to 24 columns (a long handle makes it longer).
+  size_t line = text.find("OPEN(");
+  ASSERT_NE(line, std::string::npos);
+  size_t head = std::string("OPEN(").size() + std::strlen(handle);
+  EXPECT_EQ(text.find("Time Taken: ", line), line + std::max<size_t>(24, head)) << text;
+  EXPECT_EQ(ViewTraceLine(driver::kOpNext, reinterpret_cast<const void*>(0x1F), 2, 0, 123),
+            "NEXT(VIEW:1F: 2)        Time Taken: 1.23 secs\r\n");
 }
 
 }  // namespace
