@@ -53,7 +53,8 @@ FileController::ThreadState& FileController::State() {
 
 FileController::ThreadState& FileController::Select() {
   ThreadState& s = State();
-  errors_->SetFileName(DisplayName());
+  const std::string& name = file_name != nullptr ? *file_name : file_name_value;
+  if (errors_->FileName() != name) errors_->SetFileName(name);
   return s;
 }
 

@@ -67,18 +67,38 @@ FileUsageTracker::Entry* FileUsageTracker::Top(int32_t thread, const void* file)
   return top;
 }
 
+namespace {
+// The calling thread's last use that found its own entry.
+struct LastUse {
+  const FileUsageTracker* tracker = nullptr;
+  int32_t thread = 0;
+  const void* file = nullptr;
+  const void* procedure = nullptr;
+  uint8_t mode = 0;
+  uint64_t generation = 0;
+};
+thread_local LastUse last_use;
+}  // namespace
+
 void FileUsageTracker::Use(FileController& controller, uint8_t mode) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  const int32_t thread = CurrentThreadNumber();
   const void* file = controller.FileIdentity();
   const void* procedure = CurrentProcedureIdentity();
+  const int32_t thread = CurrentThreadNumber();
+  if (last_use.tracker == this && last_use.thread == thread && last_use.file == file && last_use.procedure == procedure &&
+      last_use.mode >= mode && last_use.generation == generation_.load()) {
+    return;
+  }
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   Entry* top = Top(thread, file);
   if (top == nullptr) {
     entries_.push_back({thread, procedure, file, mode, 0, 1, 0});
+    ++generation_;
+    last_use = {this, thread, file, procedure, mode, generation_.load()};
     return;
   }
   if (top->procedure == procedure) {
     top->mode = std::max(top->mode, mode);
+    last_use = {this, thread, file, procedure, top->mode, generation_.load()};
     return;
   }
   Entry deeper{thread, procedure, file, mode, 0, static_cast<uint16_t>(top->scope_level + 1), 0};
@@ -87,6 +107,7 @@ void FileUsageTracker::Use(FileController& controller, uint8_t mode) {
     deeper.hold = controller.SaveFile();
   }
   entries_.push_back(deeper);
+  ++generation_;
 }
 
 void FileUsageTracker::NoteOpen(FileController& controller) {
@@ -105,6 +126,7 @@ void FileUsageTracker::NoteClose(FileController& controller) {
   }
   const Entry done = *top;
   entries_.erase(entries_.begin() + (top - entries_.data()));
+  ++generation_;
   if (done.hold != 0) {
     uint16_t state = done.hold;
     controller.RestoreFileUntracked(&state, done.mode < kUsageNoRestore);
@@ -114,6 +136,7 @@ void FileUsageTracker::NoteClose(FileController& controller) {
 void FileUsageTracker::Forget(const void* file) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::erase_if(entries_, [&](const Entry& e) { return e.file == file; });
+  ++generation_;
 }
 
 std::vector<FileUsageTracker::Entry> FileUsageTracker::Entries() const {

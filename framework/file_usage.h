@@ -5,6 +5,7 @@
 // record and position when it is done.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -83,6 +84,9 @@ class FileUsageTracker {
  private:
   Entry* Top(int32_t thread, const void* file);
   mutable std::recursive_mutex mutex_;
+  // Grows with every entry added or removed; a use that repeats the calling
+  // thread's last one under the same generation changes nothing and is skipped.
+  std::atomic<uint64_t> generation_{1};
   std::vector<Entry> entries_;
 };
 
