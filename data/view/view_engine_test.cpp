@@ -207,6 +207,26 @@ TEST_F(ViewEngineTest, WritesThroughTheViewHitTheDeliveredRecordAndFlushShowsCha
   EXPECT_EQ(Current().phone, "999-9");
 }
 
+TEST_F(ViewEngineTest, DeletingThroughTheViewTheLastRecordReadOfARunKeepsTheViewGoing) {
+  AddSuburbs();
+  OpenView("UPPER(CUS:SUBURB),CUS:NAME");
+  ASSERT_EQ(View(driver::kOpSkip, {Argument::Number(2)}), 0);
+  ASSERT_EQ(Current().name, "Dorle");  // added after Ebbet: the run's last in key order
+  ASSERT_EQ(View(driver::kOpDelete), 0);
+  EXPECT_THAT(ReadAll(), ElementsAre("Ebbet", "Avel", "Bramm"));
+  // The same backwards over a run whose first record went.
+  OpenView("-UPPER(CUS:SUBURB),CUS:NAME");
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  ASSERT_EQ(Current().name, "Avel");  // SOUTH first, read from the key's end
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  ASSERT_EQ(Current().name, "Ebbet");
+  ASSERT_EQ(View(driver::kOpDelete), 0);
+  EXPECT_THAT(ReadAll(false), ElementsAre("Bramm", "Avel"));
+  EXPECT_EQ(View(driver::kOpWatch), 0);
+  EXPECT_THAT(ReadAll(), ElementsAre("Avel", "Bramm", "Cobb"));
+}
+
 TEST_F(ViewEngineTest, BadTextsAreRefusedAndUnsupportedOperationsAnswer80) {
   AddSuburbs();
   OpenView("CUS:NAME", "CUS:CUSID > 2");

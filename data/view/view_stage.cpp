@@ -157,7 +157,26 @@ int32_t RunStage::Read(bool forward) {
       return Deliver();
     }
     Combination found;
+    const std::vector<Value> lead(run_[0].values.begin(),
+                                  run_[0].values.begin() + static_cast<ptrdiff_t>(served_));
     int32_t code = source_->SeekOn(forward ? run_last_ : run_first_, &found);
+    if (code == driver::kErrRecordNotFound) {
+      // The run's edge was deleted meanwhile: its leading values find the place again.
+      code = StartRunAt(lead);
+      if (code == kNoError) code = ReadRun(true);
+      if (code == kNoError && CompareValues(run_[0].values, lead, 0, served_) == 0) {
+        code = source_->SeekOn(forward ? run_last_ : run_first_, &found);
+      } else if (code == kNoError && forward) {
+        index_ = 0;  // the whole run is gone; the one read follows it
+        return Deliver();
+      } else if (code == kNoError) {
+        code = source_->SeekOn(run_first_, &found);
+      } else if (code == kErrRecordNotAvailable) {
+        // Nothing at or after the run's values: the end, or backwards from it.
+        code = Restart();
+        if (code == kNoError && forward) return kErrRecordNotAvailable;
+      }
+    }
     if (code != kNoError) return code;
   }
   int32_t code = ReadRun(forward);
