@@ -58,10 +58,10 @@ e2e_check_files
 step "the close box of the shuffle window leaves the frame open"
 e2e_start
 e2e_wait_rows "$FRAME" 1 5
-"${PROBE[@]}" close-window-of "$FRAME" 1 || fail "no shuffle window to close"
+probe close-window-of "$FRAME" 1 || fail "no shuffle window to close"
 e2e_wait_control_gone "$FRAME" 1
-"${PROBE[@]}" wait "$FRAME" 2000 >/dev/null || fail "the frame closed with the shuffle window"
-"${PROBE[@]}" close "$FRAME" || fail "could not close the frame"
+probe wait "$FRAME" 2000 >/dev/null || fail "the frame closed with the shuffle window"
+probe close "$FRAME" || fail "could not close the frame"
 e2e_wait_exit 0
 e2e_check_files
 pass

@@ -6,19 +6,24 @@ WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 
 step() { echo "== $*"; }
+# The probe, its output without the carriage returns of the Windows console.
+probe() {
+  "${PROBE[@]}" "$@" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
 pass() { e2e_stop; echo "PASS"; exit 0; }
 fail() {
   echo "FAIL: $*" >&2
   import -window root "$WORK/failure.png" 2>/dev/null && echo "screenshot: $WORK/failure.png" >&2
-  "${PROBE[@]}" boxes >&2
+  probe boxes >&2
   e2e_stop
   exit 1
 }
 
 # e2e_setup KORVEX_EXE PROBE_EXE WORK_DIR: a fresh folder, a display and the tools.
 e2e_setup() {
-  KORVEX_EXE=$1
-  WORK=$3
+  KORVEX_EXE=$(realpath "$1")
+  WORK=$(realpath -m "$3")
   rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
   XVFB_PID=""
   if [ -z "${DISPLAY:-}" ]; then
@@ -35,7 +40,7 @@ e2e_setup() {
   export WINEDEBUG=-all
   export KORVEX_WINEPREFIX=${KORVEX_WINEPREFIX:-$(dirname "$KORVEX_EXE")/../wineprefix}
   export WINEPREFIX=$KORVEX_WINEPREFIX
-  PROBE=("$E2E_ROOT/scripts/wine-run.sh" "$2")
+  PROBE=("$E2E_ROOT/scripts/wine-run.sh" "$(realpath "$2")")
   local native="$E2E_ROOT/build/native/tools/brisken/brisken"
   if [ -x "$native" ]; then
     BRISKEN=("$native")
@@ -48,6 +53,8 @@ e2e_setup() {
 
 e2e_stop() {
   if [ -n "$KORVEX_PID" ] && kill -0 "$KORVEX_PID" 2>/dev/null; then
+    # The runner's shell is the parent; the program itself runs under Wine's loader.
+    pkill -f "$KORVEX_EXE" 2>/dev/null
     kill "$KORVEX_PID" 2>/dev/null
   fi
   KORVEX_PID=""
@@ -69,13 +76,13 @@ e2e_start() {
   KORVEX_PID=$!
 }
 
-no_boxes() { "${PROBE[@]}" boxes >/dev/null || fail "a message box appeared"; }
+no_boxes() { probe boxes >/dev/null || fail "a message box appeared"; }
 
 # e2e_wait_rows TITLE LIST_ID COUNT: the list shows COUNT rows.
 e2e_wait_rows() {
   local i out
   for i in $(seq 1 60); do
-    out=$("${PROBE[@]}" rows "$1" "$2" 2>/dev/null)
+    out=$(probe rows "$1" "$2" 2>/dev/null)
     if echo "$out" | grep -q "^count=$3 "; then ROWS=$out; return 0; fi
     no_boxes
     sleep 0.5
@@ -91,16 +98,28 @@ point_of() {
   esac
 }
 
-# e2e_drag TITLE LIST_ID FROM TO: press on FROM, move in steps, release on TO.
+# e2e_drag TITLE LIST_ID FROM TO: press on FROM, move in steps, release on TO. The press must
+# select the row first (a press that the program has not seen yet is tried again).
 e2e_drag() {
-  ROWS=$("${PROBE[@]}" rows "$1" "$2") || fail "no list $2"
+  ROWS=$(probe rows "$1" "$2") || fail "no list $2"
   local from to
   from=($(point_of "$3"))
   to=($(point_of "$4"))
   [ ${#from[@]} -eq 2 ] && [ ${#to[@]} -eq 2 ] || fail "no point for $3 or $4 in: $ROWS"
-  xdotool mousemove "${from[0]}" "${from[1]}"; sleep 0.2
-  xdotool mousedown 1; sleep 0.2
-  local i x y
+  local attempt i x y pressed=""
+  for attempt in 1 2 3; do
+    xdotool mousemove "${from[0]}" "$(( from[1] + 1 ))"; sleep 0.2
+    xdotool mousemove "${from[0]}" "${from[1]}"; sleep 0.3
+    xdotool mousedown 1
+    for i in $(seq 1 10); do
+      if probe rows "$1" "$2" | grep -q "cursel=$(( ${3#row} - 1 )) "; then pressed=1; break; fi
+      case "$3" in row*) ;; *) pressed=1; break ;; esac
+      sleep 0.2
+    done
+    [ -n "$pressed" ] && break
+    xdotool mouseup 1; sleep 0.5
+  done
+  [ -n "$pressed" ] || fail "the press on $3 did not select it"
   for i in 1 2 3 4 5 6; do
     x=$(( from[0] + (to[0] - from[0]) * i / 6 ))
     y=$(( from[1] + (to[1] - from[1]) * i / 6 + (i == 1 ? 8 : 0) ))
@@ -128,21 +147,21 @@ expect_order() {
 e2e_expect_selected() {
   local i
   for i in $(seq 1 20); do
-    "${PROBE[@]}" rows "$1" "$2" | grep -q "cursel=$(( $3 - 1 )) " && return 0
+    probe rows "$1" "$2" | grep -q "cursel=$(( $3 - 1 )) " && return 0
     sleep 0.25
   done
-  fail "row $3 is not selected: $("${PROBE[@]}" rows "$1" "$2" | head -1)"
+  fail "row $3 is not selected: $(probe rows "$1" "$2" | head -1)"
 }
 
 # e2e_click_tab TITLE SHEET_ID TAB
 e2e_click_tab() {
   local tabs point i
-  tabs=$("${PROBE[@]}" tabs "$1" "$2") || fail "no sheet $2"
+  tabs=$(probe tabs "$1" "$2") || fail "no sheet $2"
   point=($(echo "$tabs" | awk -v t="tab=$3" '$1 == t { sub("sx=", "", $2); sub("sy=", "", $3); print $2, $3 }'))
   [ ${#point[@]} -eq 2 ] || fail "no tab $3 in: $tabs"
   xdotool mousemove "${point[0]}" "${point[1]}" click 1
   for i in $(seq 1 20); do
-    "${PROBE[@]}" tabs "$1" "$2" | grep -q "current=$3\$" && return 0
+    probe tabs "$1" "$2" | grep -q "current=$3\$" && return 0
     sleep 0.25
   done
   fail "tab $3 was not selected"
@@ -158,7 +177,7 @@ visible_of() {
 e2e_blink_check() {
   local seen="" i id
   for i in $(seq 1 8); do
-    CONTROLS=$("${PROBE[@]}" controls "$1")
+    CONTROLS=$(probe controls "$1")
     for id in $3; do
       [ "$(visible_of "$id")" = 1 ] && fail "text $id of the other tab is visible"
     done
@@ -174,7 +193,7 @@ e2e_blink_check() {
 # e2e_click_control TITLE ID: a click in the middle of the control.
 e2e_click_control() {
   local line x y w h
-  line=$("${PROBE[@]}" controls "$1" | awk -v i="id=$2" '$1 == i && $2 != "class=MDICLIENT" { print; exit }')
+  line=$(probe controls "$1" | awk -v i="id=$2" '$1 == i && $2 != "class=MDICLIENT" { print; exit }')
   [ -n "$line" ] || fail "no control $2"
   x=$(echo "$line" | sed 's/.* x=\(-*[0-9]*\).*/\1/'); y=$(echo "$line" | sed 's/.* y=\(-*[0-9]*\).*/\1/')
   w=$(echo "$line" | sed 's/.* w=\([0-9]*\).*/\1/'); h=$(echo "$line" | sed 's/.* h=\([0-9]*\).*/\1/')
@@ -184,7 +203,7 @@ e2e_click_control() {
 e2e_wait_control_gone() {
   local i
   for i in $(seq 1 40); do
-    "${PROBE[@]}" rows "$1" "$2" >/dev/null 2>&1 || return 0
+    probe rows "$1" "$2" >/dev/null 2>&1 || return 0
     sleep 0.25
   done
   fail "control $2 is still there"

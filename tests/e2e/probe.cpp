@@ -74,9 +74,32 @@ std::vector<HWND> Descendants(HWND top) {
   return all;
 }
 
+// The program's windows: the descendants of `top`, then those of every other top-level
+// window of the same process (procedure windows that are owned rather than children).
+std::vector<HWND> ProgramWindows(HWND top) {
+  std::vector<HWND> all = Descendants(top);
+  struct Search {
+    DWORD pid;
+    HWND top;
+    std::vector<HWND>* all;
+  } search{0, top, &all};
+  GetWindowThreadProcessId(top, &search.pid);
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (hwnd == s->top || pid != s->pid || !IsWindowVisible(hwnd)) return TRUE;
+        for (HWND child : Descendants(hwnd)) s->all->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return all;
+}
+
 // A control of a procedure window: id `id`, not the MDI client and not an MDI child itself.
 HWND FindControl(HWND top, int id) {
-  for (HWND hwnd : Descendants(top)) {
+  for (HWND hwnd : ProgramWindows(top)) {
     if (GetDlgCtrlID(hwnd) != id) continue;
     if (ClassOf(hwnd) == "MDICLIENT") continue;
     HWND parent = GetParent(hwnd);
@@ -121,7 +144,7 @@ int Boxes() {
 }
 
 int Controls(HWND top) {
-  for (HWND hwnd : Descendants(top)) {
+  for (HWND hwnd : ProgramWindows(top)) {
     std::printf("id=%d class=%s visible=%d", GetDlgCtrlID(hwnd), ClassOf(hwnd).c_str(),
                 IsWindowVisible(hwnd) ? 1 : 0);
     PrintRect(hwnd);
