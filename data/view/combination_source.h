@@ -67,6 +67,8 @@ class CombinationSource {
   // Placed on combination c (read again), so that Step moves on from it.
   // The buffers hold c afterwards. 35 when its primary record is gone.
   int32_t SeekOn(const Combination& c, Combination* found);
+  // True when the combination in the buffers passes the filter.
+  bool Passes() const;
   // Reads every level of c into the buffers.
   int32_t Load(const Combination& c) const;
   // Source reads of the primary file so far (for tests and benchmarks).
@@ -77,7 +79,6 @@ class CombinationSource {
   int32_t Expand(const ViewLevel& level, uint32_t r, std::vector<Combination>* out);
   int32_t Children(const ViewJoin& join, const ViewLevel& parent, std::vector<uint32_t>* out);
   int32_t Arrive(bool forward);
-  bool Passes() const;
 
   std::vector<const ViewLevel*> levels_;
   std::vector<LevelCursor> cursors_;

@@ -173,6 +173,14 @@ TEST_F(ViewEngineTest, PositionsResetAndRegetTheDeliveredRecord) {
   SetCustomerBuffer({});
   ASSERT_EQ(View(driver::kOpRegetFile, {Argument::Buffer(field)}), 0);
   EXPECT_EQ(Current().name, "Dorle");
+  // A position the filter now leaves out is the place the view goes on from.
+  ASSERT_EQ(SetText(kPropFilter, "CUS:NAME <> 'Dorle'"), 0);
+  ASSERT_EQ(View(driver::kOpResetFile, {Argument::Buffer(field)}), 0);
+  EXPECT_THAT(ReadAll(), ElementsAre("Ebbet"));
+  ASSERT_EQ(View(driver::kOpResetFile, {Argument::Buffer(field)}), 0);
+  ASSERT_EQ(View(driver::kOpPrevious), 0);
+  EXPECT_EQ(Current().name, "Cobb");
+  ASSERT_EQ(SetText(kPropFilter, ""), 0);
   std::string garbage = "V0099:1";
   EXPECT_EQ(View(driver::kOpResetFile, {Argument::Text(garbage)}), driver::kErrRecordNotFound);
   // RESETviewfile: the file's current record is where the view goes on.

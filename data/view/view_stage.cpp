@@ -86,7 +86,8 @@ int32_t StreamStage::SeekCombination(const Combination& c) {
   int32_t code = source_->SeekOn(c, &found);
   if (code != kNoError) return code;
   current_ = std::move(found);
-  pending_ = Pending::kOn;
+  // One the filter leaves out is only the place to go on from.
+  pending_ = source_->Passes() ? Pending::kOn : Pending::kNone;
   return kNoError;
 }
 
