@@ -6,6 +6,7 @@
 #include "app/app_test_util.h"
 #include "app/settings.h"
 #include "framework/file_usage.h"
+#include "runtime/os/file.h"
 
 namespace korvex::app::testing {
 namespace {
@@ -73,7 +74,8 @@ TEST_F(ProgramTest, StartsRunsMainAndTakesEverythingDownInOrder) {
   std::vector<std::string> names;
   for (const CustomerRow& r : CustomersIn(dir_.path())) names.push_back(r.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Second", "Third", "First"}));
-  EXPECT_TRUE(GoodsIn(dir_.path()).empty());  // created with the customers
+  EXPECT_TRUE(os::FileExists(dir_.File("GOODS.BKF")));  // created with the customers
+  EXPECT_TRUE(GoodsIn(dir_.path()).empty());
 
   std::ifstream ini(dir_.File("korvex.INI"));
   std::stringstream text;

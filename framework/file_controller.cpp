@@ -243,8 +243,6 @@ Outcome FileController::Close() {
   return kOutcomeDone;
 }
 
-void FileController::BindFields() {}
-
 // --- Reading --------------------------------------------------------------------
 
 Outcome FileController::Step(bool forward, bool report) {
@@ -494,13 +492,14 @@ Outcome FileController::PrepareNewRecord(bool keep_buffer) {
   if (keep_buffer) std::memcpy(theirs.data(), mine.data(), n);
   Outcome o = other.PrepareNewRecord(keep_buffer);
   if (o == kOutcomeDone) {
-    std::memcpy(mine.data(), theirs.data(), n);
+    // Usable first: a physical open clears the numbering state copied below.
+    const bool usable = EnsureUsable(kUseData) == kOutcomeDone;
     ThreadState& s = State();
     s.autoinc_done = other.State().autoinc_done;
     s.autoinc_record = other.State().autoinc_record;
-    if (s.autoinc_done && EnsureUsable(kUseData) == kOutcomeDone) {
-      Call(kOpGetFilePtr, {Argument::Number(s.autoinc_record)});
-    }
+    // The numbered record becomes this file's current record too.
+    if (usable && s.autoinc_done) Call(kOpGetFilePtr, {Argument::Number(s.autoinc_record)});
+    std::memcpy(mine.data(), theirs.data(), n);
   }
   other.RestoreFile(&state, true);
   other.Close();

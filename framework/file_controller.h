@@ -31,6 +31,10 @@
 #include "framework/error_reporter.h"
 #include "framework/outcome.h"
 
+namespace korvex {
+class Evaluator;
+}  // namespace korvex
+
 namespace korvex::framework {
 
 class RelationController;
@@ -84,6 +88,8 @@ class FileController {
   void AddKey(const driver::KeyDeclaration* key, uint8_t autoinc, std::string_view description);
 
   // --- The overridable operations ---------------------------------------------
+  // Binds every field by its label and by its external name in bindings (when
+  // set), reading the record buffer at evaluation time.
   virtual void BindFields();
   virtual Outcome CancelPrimedRecord(RelationController* relations);
   virtual Outcome Close();
@@ -155,6 +161,7 @@ class FileController {
   uint8_t primary_key = 0;                  // PRIMARYKEY (number in keys())
   bool skip_held_records = false;           // SKIPHELDRECORDS
   driver::DriverEntry entry = nullptr;      // the file's driver (Brisken unless set)
+  Evaluator* bindings = nullptr;            // where BindFields binds the fields, or none
 
   driver::FileControlBlock* file() const { return file_; }
   ErrorReporter* errors() const { return errors_; }

@@ -4,6 +4,7 @@
 
 #include "data/driver/error_codes.h"
 #include "framework/file_controller_test_util.h"
+#include "runtime/eval/evaluator.h"
 #include "framework/file_usage.h"
 #include "runtime/os/file.h"
 
@@ -302,6 +303,115 @@ TEST_F(FileControllerTest, RegistryAndTrackerFollowTheControllers) {
   clients_.Kill();
   EXPECT_EQ(FileUsageRegistry::Instance().size(), before);
   EXPECT_EQ(FileUsageRegistry::Instance().Find(&kClient), nullptr);
+}
+
+}  // namespace
+}  // namespace korvex::framework::testing
+
+namespace korvex::framework::testing {
+namespace {
+
+// A driver entry in front of the Brisken driver that records what is sent and
+// can refuse the next opens with access denied.
+struct EntrySpy {
+  static inline std::vector<std::string> sent;
+  static inline int refuse_opens = 0;
+  static int32_t Entry(int op, FileControlBlock* file, const Arguments* args) {
+    if (op == kOpSend) {
+      std::string_view text;
+      if (args->GetText(0, &text)) sent.emplace_back(text);
+    }
+    if (op == kOpOpen && refuse_opens > 0) {
+      --refuse_opens;
+      return kErrAccessDenied;
+    }
+    return brisken::BkfEntry(op, file, args);
+  }
+};
+
+TEST_F(FileControllerTest, LockedFileIsRetriedWithTheRecoverSettingFirst) {
+  InitClients();
+  clients_.entry = &EntrySpy::Entry;
+  clients_.lazy_open = false;
+  clients_.lock_recover = 7;
+  EntrySpy::sent.clear();
+  EntrySpy::refuse_opens = 1;
+  EXPECT_EQ(clients_.Open(), kOutcomeDone);  // the retry after "Recover=" gets in
+  EXPECT_EQ(EntrySpy::sent, std::vector<std::string>{"Recover=7"});
+  EXPECT_TRUE(display_.shown.empty());
+  EXPECT_EQ(clients_.open_mode, 0x42);
+  clients_.Close();
+}
+
+TEST_F(FileControllerTest, AbandonedInsertRemovesThePrimedRecord) {
+  InitClients();
+  ASSERT_EQ(clients_.Open(), kOutcomeDone);
+  for (const char* name : {"Kept", "Abandoned"}) {
+    ASSERT_EQ(clients_.PrepareNewRecord(false), kOutcomeDone);
+    std::memcpy(client_ + 4, name, std::strlen(name));
+    if (std::strcmp(name, "Kept") == 0) {
+      ASSERT_EQ(clients_.Insert(), kOutcomeDone);
+    }
+  }
+  // Another record is read meanwhile; the primed one goes all the same.
+  SetClient(1, "");
+  ASSERT_EQ(clients_.FetchQuiet(kClientById), kOutcomeDone);
+  EXPECT_EQ(clients_.CancelPrimedRecord(nullptr), kOutcomeDone);
+  EXPECT_FALSE(clients_.State().autoinc_done);
+  EXPECT_EQ(clients_.CancelPrimedRecord(nullptr), kOutcomeDone);  // nothing left to remove
+  auto all = Records(kClient, clients_block_.name, kClientById, sizeof client_);
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(all[0].data()) + 4, 4), "Kept");
+}
+
+TEST_F(FileControllerTest, AliasNumbersThroughTheFileItStandsFor) {
+  InitClients();
+  ASSERT_EQ(clients_.Open(), kOutcomeDone);
+  SetClient(0, "Original");
+  ASSERT_EQ(clients_.Insert(), kOutcomeDone);  // number 1
+  uint8_t alias_record[28];
+  FileControlBlock alias_block(&kClient, alias_record, sizeof alias_record);
+  alias_block.name = clients_block_.name;
+  FileController alias;
+  alias.Init(&alias_block, &errors_);
+  alias.AddKey(kClientById, 0, "By id");
+  alias.aliased_file = &clients_;
+  ASSERT_EQ(alias.Open(), kOutcomeDone);
+  std::memset(alias_record, ' ', sizeof alias_record);
+  std::memcpy(alias_record + 4, "Through alias", 13);
+  ASSERT_EQ(alias.PrepareNewRecord(true), kOutcomeDone);
+  int32_t id;
+  std::memcpy(&id, alias_record, 4);
+  EXPECT_EQ(id, 2);
+  EXPECT_TRUE(alias.State().autoinc_done);
+  // The aliased controller got its own record and position back.
+  EXPECT_EQ(ClientName(), "Original");
+  alias.Close();
+  alias.Kill();
+  EXPECT_EQ(Records(kClient, clients_block_.name, kClientById, sizeof client_).size(), 2u);
+}
+
+}  // namespace
+}  // namespace korvex::framework::testing
+
+namespace korvex::framework::testing {
+namespace {
+
+TEST_F(FileControllerTest, OpenBindsTheFieldsForExpressions) {
+  Evaluator evaluator;
+  InitClients();
+  clients_.bindings = &evaluator;
+  ASSERT_EQ(clients_.Open(), kOutcomeDone);
+  SetClient(41, "Zed", 3);
+  Value v;
+  ASSERT_TRUE(evaluator.Evaluate("cli:id + 1", &v).ok());
+  EXPECT_EQ(v.ToText(), "42");
+  ASSERT_TRUE(evaluator.Evaluate("CLI:NAME & '!'", &v).ok());
+  EXPECT_EQ(v.ToText(), "Zed!");
+  SetClient(7, "Ann", 3);  // read when evaluated, not when bound
+  ASSERT_TRUE(evaluator.Evaluate("CLI:ID * CLI:START", &v).ok());
+  EXPECT_EQ(v.ToText(), "21");
+  clients_.Close();
 }
 
 }  // namespace

@@ -156,3 +156,56 @@ TEST_F(RelationControllerTest, ChangingOnlyOtherFieldsLeavesTheChildrenAlone) {
 
 }  // namespace
 }  // namespace korvex::framework::testing
+
+namespace korvex::framework::testing {
+namespace {
+
+struct SendLog {
+  static inline std::vector<std::string> sent;
+  static int32_t Entry(int op, FileControlBlock* file, const Arguments* args) {
+    std::string_view text;
+    if (op == kOpSend && args->GetText(0, &text)) {
+      std::string line(file->declaration().label);
+      line += ':';
+      line += text;
+      sent.push_back(line);
+    }
+    return brisken::BkfEntry(op, file, args);
+  }
+};
+
+TEST_F(RelationControllerTest, QuickScanReachesEachFileOfACycleOnce) {
+  Relate(kLinkCascade, kLinkCascade);
+  clients_.entry = &SendLog::Entry;
+  items_.entry = &SendLog::Entry;
+  SendLog::sent.clear();
+  client_rel_.SetQuickScan(true, kScanAll);
+  EXPECT_EQ(SendLog::sent,
+            (std::vector<std::string>{"CLIENT:QUICKSCAN=on", "ITEM:QUICKSCAN=on"}));
+  SendLog::sent.clear();
+  client_rel_.SetQuickScan(false, kScanParents);  // the item file is a child here
+  EXPECT_EQ(SendLog::sent, std::vector<std::string>{"CLIENT:QUICKSCAN=off"});
+  SendLog::sent.clear();
+  item_rel_.SetQuickScan(true, kScanParents);
+  EXPECT_EQ(SendLog::sent,
+            (std::vector<std::string>{"ITEM:QUICKSCAN=on", "CLIENT:QUICKSCAN=on"}));
+}
+
+TEST_F(RelationControllerTest, AbandonedInsertRemovesThePrimedRecordWithItsChildren) {
+  Relate(kLinkCascade, kLinkCascade);
+  clients_.has_autoinc = true;
+  ASSERT_EQ(client_rel_.OpenWithRelated(false), kOutcomeDone);
+  ASSERT_EQ(clients_.PrepareNewRecord(false), kOutcomeDone);
+  ASSERT_EQ(ClientId(), 1);
+  SetItem(1, "s", 1, "tmp");
+  ASSERT_EQ(items_.Insert(), kOutcomeDone);
+  SetClient(1, "");
+  ASSERT_EQ(clients_.FetchQuiet(kClientById), kOutcomeDone);
+  EXPECT_EQ(client_rel_.CancelPrimedRecord(), kOutcomeDone);
+  client_rel_.CloseWithRelated(false);
+  EXPECT_EQ(ClientCount(), 0u);
+  EXPECT_TRUE(ItemClients().empty());
+}
+
+}  // namespace
+}  // namespace korvex::framework::testing
