@@ -48,6 +48,7 @@ TEST(ViewPositionTest, CarriesItsLengthAndIgnoresBlankPadding) {
     EXPECT_FALSE(DecodeViewPosition(bad, 3, &c)) << bad;
   }
   EXPECT_LE(EncodeViewPosition(Combination(90, 0xFFFFFFFF)).size(), kMaxViewPosition);
+  EXPECT_EQ(EncodeViewPosition(Combination(100, 0xFFFFFFFF)), "");  // would not fit
 }
 
 TEST(ViewDeclarationTest, TextFormIndentsEachLevel) {

@@ -81,6 +81,7 @@ std::string EncodeViewPosition(const Combination& c) {
     body += std::to_string(c[i]);
   }
   std::string text = "V0000:" + body;
+  if (text.size() > kMaxViewPosition) return "";  // a view of more files than a position holds
   std::string length = std::to_string(text.size());
   text.replace(5 - length.size(), length.size(), length);
   return text;
@@ -379,7 +380,9 @@ int32_t ViewControlBlock::ResetViewFile(const Arguments& args) {
 int32_t ViewControlBlock::Position(const Arguments& args) {
   if (!open_) return driver::kErrFileNotOpen;
   if (delivered_.empty()) return kErrRecordNotAvailable;
-  return AnswerText(args, 0, EncodeViewPosition(delivered_));
+  std::string position = EncodeViewPosition(delivered_);
+  if (position.empty()) return driver::kErrInvalidParameterCount;
+  return AnswerText(args, 0, position);
 }
 
 int32_t ViewControlBlock::ResetFile(const Arguments& args, bool reget) {

@@ -131,7 +131,8 @@ class ViewControlBlock {
 int32_t ViewEntry(int operation, ViewControlBlock* view, const driver::Arguments* args);
 
 // The position text of a combination: "V", its length in four digits, ":",
-// the record numbers separated by ","; blanks after it change nothing.
+// the record numbers separated by ","; blanks after it change nothing. "" when
+// it would pass kMaxViewPosition.
 std::string EncodeViewPosition(const Combination& c);
 // False for a text that is not such a position (or names another number of files).
 bool DecodeViewPosition(std::string_view text, size_t levels, Combination* out);
