@@ -185,6 +185,9 @@ LRESULT VelList::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_VSCROLL:
       onVScroll(wparam);
       return 0;
+    case WM_HSCROLL:
+      onHScroll(wparam);
+      return 0;
     case WM_MOUSEWHEEL:
       if (!immediate()) scrollTo(top_ - GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA * 3);
       else PostControlEvent(hwnd_, GET_WHEEL_DELTA_WPARAM(wparam) > 0 ? kEventScrollUp : kEventScrollDown);
@@ -294,6 +297,44 @@ void VelList::updateScrollBar() {
     si.nPos = top_;
   }
   SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+  // Sideways: only while the columns are wider than the list.
+  int room = std::max(1, clientWidth_ - layout_.fixedRight());
+  int scrolled_width = std::max(0, layout_.totalWidth() - layout_.fixedRight());
+  scrollX_ = std::clamp(scrollX_, 0, std::max(0, scrolled_width - room));
+  SCROLLINFO sh = {};
+  sh.cbSize = sizeof sh;
+  sh.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  sh.nMin = 0;
+  sh.nMax = std::max(0, scrolled_width - 1);
+  sh.nPage = static_cast<UINT>(room);
+  sh.nPos = scrollX_;
+  SetScrollInfo(hwnd_, SB_HORZ, &sh, TRUE);
+}
+
+void VelList::scrollSideways(int x) {
+  int room = std::max(1, clientWidth_ - layout_.fixedRight());
+  int scrolled_width = std::max(0, layout_.totalWidth() - layout_.fixedRight());
+  x = std::clamp(x, 0, std::max(0, scrolled_width - room));
+  if (x == scrollX_) return;
+  scrollX_ = x;
+  SetScrollPos(hwnd_, SB_HORZ, scrollX_, TRUE);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void VelList::onHScroll(WPARAM wparam) {
+  int line = std::max(1, metrics_.ToPixelsX(4));
+  int page = std::max(line, clientWidth_ - layout_.fixedRight());
+  switch (LOWORD(wparam)) {
+    case SB_LINELEFT: scrollSideways(scrollX_ - line); break;
+    case SB_LINERIGHT: scrollSideways(scrollX_ + line); break;
+    case SB_PAGELEFT: scrollSideways(scrollX_ - page); break;
+    case SB_PAGERIGHT: scrollSideways(scrollX_ + page); break;
+    case SB_LEFT: scrollSideways(0); break;
+    case SB_RIGHT: scrollSideways(layout_.totalWidth()); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: scrollSideways(HIWORD(wparam)); break;
+    default: break;
+  }
 }
 
 void VelList::setThumb(int position) { SetScrollPos(hwnd_, SB_VERT, position, TRUE); }
@@ -315,7 +356,7 @@ ListView VelList::view() const {
   v.clientWidth = clientWidth_;
   v.clientHeight = clientHeight_;
   v.rowsShown = visibleRows();
-  v.scrollX = 0;
+  v.scrollX = scrollX_;
   v.borderWidth = metrics_.borderWidth;
   return v;
 }
@@ -444,10 +485,11 @@ void VelList::onLeftUp(int x, int y) {
     resizing_ = -1;
     ReleaseCapture();
     if (column >= static_cast<int>(format_.columns.size())) return;  // the format changed meanwhile
-    int left = layout_.columns()[static_cast<size_t>(column)].left;
+    int left = layout_.shownLeft(static_cast<size_t>(column), scrollX_);
     ApplyColumnResize(&format_.columns[static_cast<size_t>(column)], ResizedColumnWidth(left, x),
                       metrics_);
     relayout();
+    updateScrollBar();
     InvalidateRect(hwnd_, nullptr, FALSE);
     PostControlEvent(hwnd_, kEventColumnResize);
     return;
@@ -619,7 +661,8 @@ void VelList::paintInto(HDC dc, HRGN region, const RECT& clip) {
   const auto& boxes = layout_.columns();
   for (size_t i = 0; i < boxes.size(); ++i) {
     if ((format_.columns[i].flags1 & kColRightBorder) == 0) continue;
-    int x = boxes[i].left + boxes[i].width - 1;
+    int x = layout_.shownLeft(i, scrollX_) + boxes[i].width - 1;
+    if (!boxes[i].fixed && x < layout_.fixedRight()) continue;
     MoveToEx(dc, x, layout_.headerHeight(), nullptr);
     LineTo(dc, x, clientHeight_);
   }
@@ -637,10 +680,17 @@ void VelList::paintHeader(HDC dc) {
   int line_height = layout_.headerHeight() / std::max(1, layout_.linesPerRow());
   for (size_t i = 0; i < boxes.size(); ++i) {
     const ListColumn& col = format_.columns[i];
-    RECT cell{boxes[i].left, boxes[i].line * line_height, boxes[i].left + boxes[i].width,
+    int left = layout_.shownLeft(i, scrollX_);
+    RECT cell{left, boxes[i].line * line_height, left + boxes[i].width,
               (boxes[i].line + 1) * line_height};
+    if (!boxes[i].fixed && cell.right <= layout_.fixedRight()) continue;
+    SaveDC(dc);
+    if (!boxes[i].fixed) ExcludeClipRect(dc, 0, 0, layout_.fixedRight(), layout_.headerHeight());
     DrawEdge(dc, &cell, BDR_RAISEDINNER, BF_RECT);
-    if (!col.headerText) continue;
+    if (!col.headerText) {
+      RestoreDC(dc, -1);
+      continue;
+    }
     RECT text = cell;
     int indent = metrics_.ToPixelsX(col.headerOffset);
     if (col.headerAlign() == kAlignLeft) text.left += indent + 1;
@@ -648,6 +698,7 @@ void VelList::paintHeader(HDC dc) {
     DrawTextA(dc, col.headerText->c_str(), static_cast<int>(col.headerText->size()), &text,
               AlignFlags(col.headerAlign()) | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX |
                   DT_END_ELLIPSIS);
+    RestoreDC(dc, -1);
   }
 }
 
@@ -656,7 +707,7 @@ void VelList::paintRow(HDC dc, int shown) {
   RECT r = rowRect(shown);
   bool selected = row == selected_;
   if (selected) {
-    r.right = std::min<LONG>(r.right, layout_.totalWidth());
+    r.right = std::min<LONG>(r.right, std::max(layout_.fixedRight(), layout_.totalWidth() - scrollX_));
     FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
     SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     if (GetFocus() == hwnd_) DrawFocusRect(dc, &r);
@@ -666,8 +717,12 @@ void VelList::paintRow(HDC dc, int shown) {
   const auto& boxes = layout_.columns();
   for (size_t i = 0; i < boxes.size(); ++i) {
     const ListColumn& col = format_.columns[i];
-    RECT cell{boxes[i].left, r.top + boxes[i].line * layout_.lineHeight(),
-              boxes[i].left + boxes[i].width, r.top + (boxes[i].line + 1) * layout_.lineHeight()};
+    int left = layout_.shownLeft(i, scrollX_);
+    RECT cell{left, r.top + boxes[i].line * layout_.lineHeight(), left + boxes[i].width,
+              r.top + (boxes[i].line + 1) * layout_.lineHeight()};
+    if (!boxes[i].fixed && cell.right <= layout_.fixedRight()) continue;
+    SaveDC(dc);
+    if (!boxes[i].fixed) ExcludeClipRect(dc, 0, r.top, layout_.fixedRight(), r.bottom);
     std::string text = Trim(cellText(row, static_cast<int>(i)));
     RECT inner = cell;
     int indent = metrics_.ToPixelsX(col.dataOffset);
@@ -686,6 +741,7 @@ void VelList::paintRow(HDC dc, int shown) {
       MoveToEx(dc, cell.left, cell.bottom - 1, nullptr);
       LineTo(dc, cell.right, cell.bottom - 1);
     }
+    RestoreDC(dc, -1);
   }
 }
 

@@ -89,6 +89,7 @@ class VelList {
   void select(int row);
   int selected() const { return selected_; }
   int topRow() const { return top_; }
+  int scrollX() const { return scrollX_; }
   void setTopRow(int row);
   // The value of the marked column of the selected row ("" when there are no rows).
   const std::string& useValue() const { return use_; }
@@ -149,6 +150,8 @@ class VelList {
   void onKeyDown(WPARAM key);
   void onChar(char c);
   void onVScroll(WPARAM wparam);
+  void onHScroll(WPARAM wparam);
+  void scrollSideways(int x);
   void locate();
   void searchRows(char c);
 
@@ -162,6 +165,7 @@ class VelList {
   const ListRows* rows_ = nullptr;
   HFONT font_ = nullptr;
   int top_ = 0;
+  int scrollX_ = 0;                // pixels scrolled sideways
   int selected_ = -1;
   std::string use_;
   MousePoint press_, move_, release_;

@@ -130,6 +130,35 @@ TEST_F(ListWindowTest, LocalModeScrollsAndSearchesItsOwnRows) {
   EXPECT_EQ(list->topRow(), 0);  // scrolled back to show the found row
 }
 
+TEST_F(ListWindowTest, WideColumnsScrollSidewaysUnderTheFixedOne) {
+  VelList* list = MakeList(0, "40LF|200L|200L|", {}, {});
+  HWND h = list->hwnd();
+  MoveWindow(h, 20, 40, 300, 200, TRUE);
+  Pump();
+  SCROLLINFO si = {sizeof si, SIF_ALL};
+  ASSERT_TRUE(GetScrollInfo(h, SB_HORZ, &si));
+  const ListLayout& layout = list->layout();
+  EXPECT_EQ(si.nMax, layout.totalWidth() - layout.fixedRight() - 1);
+  SendMessageA(h, WM_HSCROLL, MAKEWPARAM(SB_RIGHT, 0), 0);
+  RECT client;
+  GetClientRect(h, &client);
+  EXPECT_EQ(list->scrollX(), layout.totalWidth() - client.right);
+  EXPECT_EQ(GetScrollPos(h, SB_HORZ), list->scrollX());
+  int y = RowPoint(list, 1).y;
+  Press(h, POINT{5, y});
+  EXPECT_EQ(list->property(kPropPressColumn), 1);  // the fixed column stays in place
+  Press(h, POINT{client.right - 5, y});
+  EXPECT_EQ(list->property(kPropPressColumn), 3);
+  Press(h, POINT{layout.fixedRight() + 2, y});
+  EXPECT_EQ(list->property(kPropPressColumn), 3);  // column 2 has passed under the fixed one
+  SendMessageA(h, WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), 0);
+  EXPECT_EQ(list->scrollX(), 0);
+  SendMessageA(h, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+  EXPECT_GT(list->scrollX(), 0);
+  Press(h, POINT{layout.fixedRight() + 2, y});
+  EXPECT_EQ(list->property(kPropPressColumn), 2);  // column 2 shows all but its left edge
+}
+
 TEST_F(ListWindowTest, ColumnResizeLimitsAndTheWrittenFormat) {
   VelList* list = MakeList();
   HWND h = list->hwnd();

@@ -29,10 +29,12 @@ ListHit HitTestList(const ListLayout& layout, const ListFormat& format, const Li
       line = (offset % layout.rowHeight()) / layout.lineHeight();
     }
   }
-  int ax = x + view.scrollX;
   const auto& boxes = layout.columns();
+  // Scrolled columns are hidden under the fixed ones.
+  auto shown = [&](size_t i, int at) { return boxes[i].fixed || at >= layout.fixedRight(); };
   for (size_t i = 0; i < boxes.size(); ++i) {
-    if (boxes[i].line == line && ax >= boxes[i].left && ax < boxes[i].left + boxes[i].width) {
+    int left = layout.shownLeft(i, view.scrollX);
+    if (boxes[i].line == line && shown(i, x) && x >= left && x < left + boxes[i].width) {
       hit.column = static_cast<int>(i) + 1;
       break;
     }
@@ -42,7 +44,9 @@ ListHit HitTestList(const ListLayout& layout, const ListFormat& format, const Li
   int best = grab + 1;
   for (size_t i = 0; i < boxes.size() && i < format.columns.size(); ++i) {
     if (!format.columns[i].canMouseResize()) continue;
-    int distance = std::abs(ax - (boxes[i].left + boxes[i].width));
+    int edge = layout.shownLeft(i, view.scrollX) + boxes[i].width;
+    if (!shown(i, edge)) continue;
+    int distance = std::abs(x - edge);
     if (distance <= grab && distance < best) {
       best = distance;
       hit.resizeColumn = static_cast<int>(i);

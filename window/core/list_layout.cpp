@@ -91,6 +91,11 @@ void ListLayout::build(const ListFormat& format, const ListMetrics& metrics) {
     ++next_group;
   }
   widest = x;
+  fixedRight_ = 0;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    columns_[i].fixed = (format.columns[i].flags1 & kColFixed) != 0;
+    if (columns_[i].fixed) fixedRight_ = std::max(fixedRight_, columns_[i].left + columns_[i].width);
+  }
   totalWidth_ = widest;
   linesPerRow_ = lines;
   rowHeight_ = lineHeight_ * lines;

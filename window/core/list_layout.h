@@ -34,6 +34,7 @@ struct ColumnBox {
   int left = 0;   // pixels from the list's left edge (before horizontal scrolling)
   int width = 0;  // pixels
   int line = 0;   // line within the row, 0 for the first
+  bool fixed = false;  // "F": stays in place when the list scrolls sideways
 };
 
 class ListLayout {
@@ -52,6 +53,13 @@ class ListLayout {
   int totalWidth() const { return totalWidth_; }     // widest line
   int fixedColumns() const { return fixedColumns_; }
   bool anyScroll() const { return anyScroll_; }
+  // Right edge of the fixed columns (0 when none): scrolled columns show only to its right.
+  int fixedRight() const { return fixedRight_; }
+  // Where column `index` starts on screen when the list is scrolled `scroll_x` pixels.
+  int shownLeft(size_t index, int scroll_x) const {
+    const ColumnBox& box = columns_[index];
+    return box.fixed ? box.left : box.left - scroll_x;
+  }
   // Full rows that fit below the header in a client area `client_height` high (at least 1).
   int rowsPerPage(int client_height) const;
 
@@ -64,6 +72,7 @@ class ListLayout {
   int totalWidth_ = 0;
   int fixedColumns_ = 0;
   bool anyScroll_ = false;
+  int fixedRight_ = 0;
 };
 
 // Pixel width of a column: the user's resized width, else its dialog units converted.

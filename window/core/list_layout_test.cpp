@@ -110,6 +110,18 @@ TEST(ListHitTest, HeaderRowsBelowColumnsAndTheGrabZone) {
   // Horizontal scrolling moves the columns under the point.
   view.scrollX = 96;
   EXPECT_EQ(HitTestList(layout, f, view, 0, header + 1).column, 2);
+  // A fixed column stays in place; the scrolled ones pass under it.
+  ListFormat fixed_first = *ParseListFormat("20LF40LM40L");
+  ListLayout fl(fixed_first, Metrics());
+  EXPECT_EQ(fl.fixedRight(), 30);
+  ListView scrolled{400, 200, 5, 50, 1};
+  EXPECT_EQ(HitTestList(fl, fixed_first, scrolled, 10, header + 1).column, 1);
+  EXPECT_EQ(HitTestList(fl, fixed_first, scrolled, 31, header + 1).column, 2);  // 81 - 50
+  EXPECT_EQ(HitTestList(fl, fixed_first, scrolled, 41, header + 1).column, 3);
+  // Column 2's edge at 90 - 50 = 40 is grabbable; scrolled under the fixed column it is not.
+  EXPECT_EQ(HitTestList(fl, fixed_first, scrolled, 40, header + 1).resizeColumn, 1);
+  scrolled.scrollX = 70;
+  EXPECT_EQ(HitTestList(fl, fixed_first, scrolled, 20, header + 1).resizeColumn, -1);
   // A column without "M" has no grab zone.
   ListFormat fixed = *ParseListFormat("20L20L");
   EXPECT_EQ(HitTestList(ListLayout(fixed, Metrics()), fixed, ListView{100, 100, 1, 0, 1}, 30, 1)
