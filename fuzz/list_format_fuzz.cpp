@@ -25,10 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Layout and hit test of whatever the format describes stay in bounds.
   korvex::ListLayout layout(*format, korvex::ListMetrics{});
   if (layout.rowHeight() <= 0 || layout.columns().size() != format->columns.size()) std::abort();
-  korvex::ListView view{200, 200, 3, 0, 1};
-  for (int y : {-5, 0, 20, 199, 400}) {
-    korvex::ListHit hit = korvex::HitTestList(layout, *format, view, 50, y);
-    if (hit.column < 0 || hit.column > static_cast<int>(format->columns.size())) std::abort();
+  for (int scroll_x : {0, 37}) {
+    korvex::ListView view{200, 200, 3, scroll_x, 1};
+    for (int y : {-5, 0, 20, 199, 400}) {
+      korvex::ListHit hit = korvex::HitTestList(layout, *format, view, 50, y);
+      if (hit.column < 0 || hit.column > static_cast<int>(format->columns.size())) std::abort();
+      if (hit.resizeColumn >= static_cast<int>(format->columns.size())) std::abort();
+    }
   }
   return 0;
 }
