@@ -374,7 +374,7 @@ TEST_F(FileControllerTest, AliasNumbersThroughTheFileItStandsFor) {
   alias_block.name = clients_block_.name;
   FileController alias;
   alias.Init(&alias_block, &errors_);
-  alias.AddKey(kClientById, 0, "By id");
+  alias.AddKey(kClientById, 1, "By id");
   alias.aliased_file = &clients_;
   ASSERT_EQ(alias.Open(), kOutcomeDone);
   std::memset(alias_record, ' ', sizeof alias_record);
@@ -386,9 +386,14 @@ TEST_F(FileControllerTest, AliasNumbersThroughTheFileItStandsFor) {
   EXPECT_TRUE(alias.State().autoinc_done);
   // The aliased controller got its own record and position back.
   EXPECT_EQ(ClientName(), "Original");
+  // The insert through the alias fills in the record numbering added.
+  std::memcpy(alias_record + 4, "Filled through alias", 20);
+  EXPECT_EQ(alias.Insert(), kOutcomeDone);
   alias.Close();
   alias.Kill();
-  EXPECT_EQ(Records(kClient, clients_block_.name, kClientById, sizeof client_).size(), 2u);
+  auto all = Records(kClient, clients_block_.name, kClientById, sizeof client_);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(all[1].data()) + 4, 20), "Filled through alias");
 }
 
 }  // namespace
