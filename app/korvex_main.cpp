@@ -9,10 +9,9 @@
 #include "app/win32_window_system.h"
 #include "runtime/locale/locale_startup.h"
 #include "window/drag_drop.h"
+#include "window/control_registry.h"
 #include "window/event_engine.h"
-#include "window/list_sheet_factories.h"
 #include "window/message_box_display.h"
-#include "window/simple_controls.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   korvex::StartEventEngine();
@@ -23,8 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   korvex::app::ProgramHooks hooks;
   hooks.display = &display;
   hooks.finish_startup = [] {
-    korvex::RegisterSimpleControls();
-    korvex::RegisterListAndSheetControls();
+    korvex::RegisterWindowControls();
     korvex::StartDragDrop();
     korvex::StartLocaleOnce();
   };

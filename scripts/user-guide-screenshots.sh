@@ -13,7 +13,7 @@ FRAME="Korvex Record Template Demo"
 (cd "$WORK" && "${BRISKEN[@]}" create CUSTOMER "$root/app/demo/customer.txt" >/dev/null &&
   "${BRISKEN[@]}" import CUSTOMER "$root/app/demo/customers.csv" >/dev/null 2>&1) || fail "no demo data"
 e2e_start
-e2e_wait_rows "$FRAME" 1 20
+e2e_wait_page "$FRAME" 1 15
 sleep 1
 
 # The frame's rectangle, a little larger, is what each picture shows.
@@ -36,7 +36,7 @@ shot dragging.png
 xdotool mouseup 1; sleep 1
 shot after-drop.png
 e2e_click_tab "$FRAME" 2 2
-e2e_wait_rows "$FRAME" 1 20
+e2e_wait_page "$FRAME" 1 15
 sleep 1
 shot by-name.png
 probe close "$FRAME" >/dev/null

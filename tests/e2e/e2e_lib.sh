@@ -90,6 +90,19 @@ e2e_wait_rows() {
   fail "list $2 of \"$1\" did not show $3 rows: $(echo "$out" | head -1)"
 }
 
+# e2e_wait_page TITLE LIST_ID MIN: the list shows at least MIN rows (a page of a long file).
+e2e_wait_page() {
+  local i out count
+  for i in $(seq 1 120); do
+    out=$(probe rows "$1" "$2" 2>/dev/null)
+    count=$(echo "$out" | sed -n 's/^count=\([0-9]*\) .*/\1/p')
+    if [ -n "$count" ] && [ "$count" -ge "$3" ]; then ROWS=$out; return 0; fi
+    no_boxes
+    sleep 0.5
+  done
+  fail "list $2 of \"$1\" did not show $3 rows: $(echo "$out" | head -1)"
+}
+
 # The screen point of a row ("row3"), of the header or of the space below the last row.
 point_of() {
   case "$1" in
