@@ -209,3 +209,54 @@ TEST_F(RelationControllerTest, AbandonedInsertRemovesThePrimedRecordWithItsChild
 
 }  // namespace
 }  // namespace korvex::framework::testing
+
+namespace korvex::framework::testing {
+namespace {
+
+// Shows nothing, but notes at each message whether this thread's transaction
+// was still running then.
+class TransactionProbeDisplay : public MessageDisplay {
+ public:
+  explicit TransactionProbeDisplay(FileControlBlock* file) : file_(file) {}
+  uint32_t ShowMessage(const std::string&, const std::string& title, MessageIcon, uint32_t,
+                       uint32_t default_button) override {
+    // LOGOUT answers 56 while one runs; otherwise the probe's own is dropped at once.
+    Arguments logout{Argument::Number(1), Argument::File(file_)};
+    const int32_t code = brisken::BkfEntry(kOpLogout, file_, &logout);
+    if (code == 0) {
+      Arguments none;
+      brisken::BkfEntry(kOpRollback, file_, &none);
+    }
+    shown.push_back(title);
+    // 0: none ran (the probe could start its own); 56: one was still running.
+    running.push_back(code != 0);
+    return default_button;
+  }
+  void Halt(int, const std::string&) override {}
+
+  std::vector<std::string> shown;
+  std::vector<bool> running;
+
+ private:
+  FileControlBlock* file_;
+};
+
+TEST_F(RelationControllerTest, TransactionIsOverBeforeAnyMessageIsShown) {
+  TransactionProbeDisplay probe(&clients_block_);
+  errors_.Init(&probe);
+  Relate(kLinkRestrict, kLinkRestrict);
+  Fill();
+  ReadClient(1);
+  SetClient(7, "Client1");
+  EXPECT_EQ(client_rel_.Update(false), kOutcomeFailed);
+  ReadClient(1);
+  EXPECT_EQ(client_rel_.Delete(false), kOutcomeFailed);
+  client_rel_.CloseWithRelated(false);
+  EXPECT_EQ(probe.shown, (std::vector<std::string>{"Referential Integrity Update Error",
+                                                   "Referential Integrity Delete Error"}));
+  EXPECT_EQ(probe.running, (std::vector<bool>{false, false}));
+  EXPECT_EQ(ItemClients(), (std::vector<int32_t>{1, 1, 1, 2}));
+}
+
+}  // namespace
+}  // namespace korvex::framework::testing
