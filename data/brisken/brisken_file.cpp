@@ -290,16 +290,24 @@ Status BriskenFile::Insert(Record r, bool* inserted) {
   return Report(tree_.Insert(std::move(r), inserted));
 }
 
-Status BriskenFile::Replace(Record r, bool* found) {
+Status BriskenFile::Replace(Record r, bool* found, Record* old) {
   *found = false;
   if (!writable_) return Status::Error(driver::kErrAccessDenied);
-  return Report(tree_.Replace(std::move(r), found));
+  return Report(tree_.Replace(std::move(r), found, old));
 }
 
-Status BriskenFile::Remove(std::string_view h, bool* found) {
+Status BriskenFile::Remove(std::string_view h, bool* found, Record* old) {
   *found = false;
   if (!writable_) return Status::Error(driver::kErrAccessDenied);
-  return Report(tree_.Remove(h, found));
+  return Report(tree_.Remove(h, found, old));
+}
+
+Status BriskenFile::Update(std::string_view h,
+                           const std::function<bool(const Record&, Record*)>& change,
+                           bool* found, Record* old) {
+  *found = false;
+  if (!writable_) return Status::Error(driver::kErrAccessDenied);
+  return Report(tree_.Update(h, change, found, old));
 }
 
 Status BriskenFile::NextNumber(uint32_t* number) {

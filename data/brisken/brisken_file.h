@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,8 +77,11 @@ class BriskenFile {
   Status SeekBack(std::string_view h, bool before, Record* out, bool* found);
   // 5 when the file is not open for writing.
   Status Insert(Record r, bool* inserted);
-  Status Replace(Record r, bool* found);
-  Status Remove(std::string_view h, bool* found);
+  // Replace and Remove hand the record they replaced or removed to *old when given.
+  Status Replace(Record r, bool* found, Record* old = nullptr);
+  Status Remove(std::string_view h, bool* found, Record* old = nullptr);
+  Status Update(std::string_view h, const std::function<bool(const Record&, Record*)>& change,
+                bool* found, Record* old);
 
   // Issues the next record or table number (the header's last issued number
   // plus one); a check fails when the first byte would pass 0xFD.

@@ -1,16 +1,70 @@
 #include "data/brisken/page_cache.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace korvex::brisken {
 
-Page* PageCache::Find(uint32_t address) {
-  for (auto& p : Chain(address)) {
-    if (p->address() == address) {
-      std::list<Page*>& list = p->dirty() ? dirty_ : clean_;
-      list.splice(list.begin(), list, p->lru_position);
-      return p.get();
-    }
+namespace {
+
+std::atomic<size_t> g_default_bytes{0};  // 0: the machine's share
+
+uint64_t PhysicalMemory() {
+#if defined(_WIN32)
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+#else
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long page_size = sysconf(_SC_PAGESIZE);
+  return pages > 0 && page_size > 0 ? uint64_t(pages) * uint64_t(page_size) : 0;
+#endif
+}
+
+size_t MachineShare() {
+  constexpr uint64_t kMb = 1 << 20;
+  if (const char* env = std::getenv("KORVEX_BRISKEN_CACHE_MB")) {
+    char* end = nullptr;
+    unsigned long long mb = std::strtoull(env, &end, 10);
+    if (end != env && *end == '\0' && mb > 0 && mb <= 64 * 1024) return size_t(mb * kMb);
   }
-  return nullptr;
+  uint64_t share = PhysicalMemory() / 16;
+  return size_t(std::clamp<uint64_t>(share, 8 * kMb, 256 * kMb));
+}
+
+}  // namespace
+
+PageCache::Limits PageCache::LimitsForBytes(size_t clean_bytes) {
+  Limits limits;
+  limits.clean_bytes = std::max(clean_bytes, kCleanBytesBudget);
+  // Decoded pages take more room than their planned size; small pages are
+  // counted as a kilobyte each so that many tiny pages stay bounded too.
+  limits.max_pages = std::max(kMaxPages, limits.clean_bytes / 1024);
+  return limits;
+}
+
+PageCache::Limits PageCache::DefaultLimits() {
+  size_t chosen = g_default_bytes.load();
+  static const size_t machine = MachineShare();
+  return LimitsForBytes(chosen != 0 ? chosen : machine);
+}
+
+void PageCache::SetDefaultBytes(size_t clean_bytes) { g_default_bytes.store(clean_bytes); }
+
+Page* PageCache::Find(uint32_t address) {
+  auto it = pages_.find(address);
+  if (it == pages_.end()) return nullptr;
+  Page* p = it->second.get();
+  std::list<Page*>& list = p->dirty() ? dirty_ : clean_;
+  if (list.begin() != p->lru_position) list.splice(list.begin(), list, p->lru_position);
+  return p;
 }
 
 Page* PageCache::Insert(std::unique_ptr<Page> page) {
@@ -23,28 +77,23 @@ Page* PageCache::Insert(std::unique_ptr<Page> page) {
     raw->lru_position = clean_.begin();
     clean_bytes_ += raw->planned_size();
   }
-  Chain(raw->address()).push_back(std::move(page));
+  pages_[raw->address()] = std::move(page);
   ++count_;
   return raw;
 }
 
 std::unique_ptr<Page> PageCache::Unlink(Page* page) {
-  auto& chain = Chain(page->address());
-  for (size_t i = 0; i < chain.size(); ++i) {
-    if (chain[i].get() == page) {
-      std::unique_ptr<Page> owned = std::move(chain[i]);
-      chain[i] = std::move(chain.back());
-      chain.pop_back();
-      return owned;
-    }
-  }
-  return nullptr;
+  auto it = pages_.find(page->address());
+  if (it == pages_.end() || it->second.get() != page) return nullptr;
+  std::unique_ptr<Page> owned = std::move(it->second);
+  pages_.erase(it);
+  return owned;
 }
 
 void PageCache::Rekey(Page* page, uint32_t new_address) {
   std::unique_ptr<Page> owned = Unlink(page);
   page->set_address(new_address);
-  Chain(new_address).push_back(std::move(owned));
+  pages_[new_address] = std::move(owned);
 }
 
 void PageCache::Erase(Page* page) {
@@ -79,7 +128,7 @@ void PageCache::MarkAllClean() {
 
 void PageCache::Trim(const Page* keep) {
   while (count_ >= kMinPages && !clean_.empty() &&
-         (count_ > kMaxPages - 1 || clean_bytes_ > kCleanBytesBudget)) {
+         (count_ > limits_.max_pages - 1 || clean_bytes_ > limits_.clean_bytes)) {
     Page* victim = clean_.back();
     if (victim == keep) {
       if (clean_.size() == 1) break;
@@ -91,7 +140,7 @@ void PageCache::Trim(const Page* keep) {
 }
 
 void PageCache::Clear() {
-  for (auto& chain : chains_) chain.clear();
+  pages_.clear();
   clean_.clear();
   dirty_.clear();
   count_ = 0;

@@ -1,13 +1,13 @@
-// The pages of one open file held in memory: found by address through 100 hash
-// chains, with separate least-recently-used lists for clean and dirty pages.
-// Dirty pages stay until the next commit; clean ones are dropped beyond the bounds.
+// The pages of one open file held in memory, decoded: found by address, with
+// separate least-recently-used lists for clean and dirty pages. Dirty pages stay
+// until the next commit; clean ones are dropped beyond the bounds.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "data/brisken/page.h"
@@ -16,13 +16,26 @@ namespace korvex::brisken {
 
 class PageCache {
  public:
-  static constexpr size_t kChains = 100;
   static constexpr size_t kMinPages = 20;   // never trimmed below this
-  static constexpr size_t kMaxPages = 100;  // trimmed above this
-  // Planned bytes of clean pages beyond which the cache is trimmed down towards kMinPages.
+  static constexpr size_t kMaxPages = 100;  // trimmed above this (the small cache)
+  // Planned bytes of clean pages beyond which the small cache is trimmed down towards kMinPages.
   static constexpr size_t kCleanBytesBudget = 1 << 20;
 
+  // How much the cache keeps: pages and planned bytes of clean pages.
+  struct Limits {
+    size_t max_pages = kMaxPages;
+    size_t clean_bytes = kCleanBytesBudget;
+  };
+  // The limits an open file gets: a share of the machine's memory (a sixteenth,
+  // between 8 MB and 256 MB), or KORVEX_BRISKEN_CACHE_MB megabytes when set,
+  // or what SetDefaultLimits chose.
+  static Limits DefaultLimits();
+  // Sets the limits later opened files get (0 bytes: back to the machine's share).
+  static void SetDefaultBytes(size_t clean_bytes);
+  static Limits LimitsForBytes(size_t clean_bytes);
+
   PageCache() = default;
+  explicit PageCache(Limits limits) : limits_(limits) {}
   PageCache(const PageCache&) = delete;
   PageCache& operator=(const PageCache&) = delete;
 
@@ -41,6 +54,7 @@ class PageCache {
   // `keep` survive.
   void Trim(const Page* keep = nullptr);
   void Clear();
+  const Limits& limits() const { return limits_; }
 
   size_t size() const { return count_; }
   size_t dirty_count() const { return dirty_.size(); }
@@ -49,10 +63,10 @@ class PageCache {
   std::vector<Page*> DirtyPages() const { return {dirty_.rbegin(), dirty_.rend()}; }
 
  private:
-  std::vector<std::unique_ptr<Page>>& Chain(uint32_t address) { return chains_[address % kChains]; }
   std::unique_ptr<Page> Unlink(Page* page);
 
-  std::array<std::vector<std::unique_ptr<Page>>, kChains> chains_;  // by address mod 100
+  Limits limits_;
+  std::unordered_map<uint32_t, std::unique_ptr<Page>> pages_;  // by address
   std::list<Page*> clean_;  // most recently used first
   std::list<Page*> dirty_;  // most recently used first
   size_t count_ = 0;

@@ -5,6 +5,7 @@
 namespace korvex::brisken {
 
 Status Pager::Start(const FileHeader& header) {
+  ++shape_version_;
   cache_.Clear();
   parents_.clear();
   for (auto& h : holes_) h.clear();
@@ -82,6 +83,7 @@ Status Pager::NewPage(uint8_t level, size_t planned_bytes, Page** out) {
   uint32_t address = 0;
   Status s = Allocate(std::min(SizeClassFor(planned_bytes), kSizeClasses - 1), &address);
   if (!s.ok()) return s;
+  ++shape_version_;
   auto page = std::make_unique<Page>(address, level);
   page->set_dirty(true);
   *out = cache_.Insert(std::move(page));
@@ -89,6 +91,7 @@ Status Pager::NewPage(uint8_t level, size_t planned_bytes, Page** out) {
 }
 
 void Pager::FreePage(Page* page) {
+  ++shape_version_;
   uint32_t address = page->address();
   if (header_.root == static_cast<int32_t>(address)) SetRoot(kNoRoot);
   parents_.erase(address);
@@ -102,6 +105,7 @@ uint32_t Pager::ParentOf(uint32_t address) const {
 }
 
 void Pager::SetRoot(int32_t address) {
+  ++shape_version_;
   mutable_header().root = address;
   if (address >= 0) parents_[static_cast<uint32_t>(address)] = kNoParent;
 }
@@ -168,6 +172,7 @@ Status Pager::Relocate(uint32_t from, uint32_t to) {
   Status s = Load(from, &page);
   if (!s.ok()) return s;
   ++relocations_;
+  ++shape_version_;
   cache_.MarkDirty(page);
   cache_.Rekey(page, to);
   uint32_t parent = ParentOf(from);

@@ -31,7 +31,8 @@ struct PageImage {
 class Pager {
  public:
   // REQUIRES: file outlives the pager.
-  explicit Pager(os::File* file) : file_(file) {}
+  explicit Pager(os::File* file) : file_(file), cache_(PageCache::DefaultLimits()) {}
+  Pager(os::File* file, PageCache::Limits limits) : file_(file), cache_(limits) {}
   Pager(const Pager&) = delete;
   Pager& operator=(const Pager&) = delete;
 
@@ -89,6 +90,10 @@ class Pager {
   size_t FreeSlotCount() const;
   const std::unordered_map<uint32_t, uint32_t>& parents() const { return parents_; }
   PageCache& cache() { return cache_; }
+  // Changes whenever a page may have gone, moved or come (start, new and freed
+  // pages, relocations): a position remembered in the tree holds while it stays.
+  uint64_t shape_version() const { return shape_version_; }
+  void ShapeChanged() { ++shape_version_; }
 
  private:
   Status PushUp(int size_class, uint32_t need);
@@ -102,6 +107,7 @@ class Pager {
   std::unordered_map<uint32_t, uint32_t> parents_;  // page -> its parent (kNoParent: root)
   std::array<std::set<uint32_t>, kSizeClasses> holes_;  // freed slots per region
   uint64_t relocations_ = 0;  // pages moved so far
+  uint64_t shape_version_ = 0;
 };
 
 // The size class of a page image of `bytes` bytes.

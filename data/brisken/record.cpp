@@ -12,13 +12,6 @@ constexpr uint8_t kHasHeaderLength = 0x40;
 constexpr size_t kMaxPrefix = 63;
 }  // namespace
 
-int CompareHeaders(std::string_view a, std::string_view b) {
-  size_t n = std::min(a.size(), b.size());
-  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
-  if (c != 0) return c;
-  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
-}
-
 void EncodeRecordArea(const std::vector<Record>& records, std::string* out) {
   const Record* prev = nullptr;
   char le[2];

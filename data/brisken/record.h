@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,13 @@ struct Record {
 
 // Byte-wise unsigned comparison over the shorter length; the shorter header
 // comes first when that prefix is equal. <0, 0, >0 like memcmp.
-int CompareHeaders(std::string_view a, std::string_view b);
+// Inline: it is the inner loop of every search.
+inline int CompareHeaders(std::string_view a, std::string_view b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+  if (c != 0) return c;
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
 
 // Appends the records in order with the page's prefix encoding.
 void EncodeRecordArea(const std::vector<Record>& records, std::string* out);

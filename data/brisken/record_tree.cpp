@@ -23,6 +23,55 @@ Status RecordTree::Descend(std::string_view h, std::vector<Step>* path, Page** l
   return s;
 }
 
+void RecordTree::MoveToFront(size_t i) {
+  uint8_t chosen = finger_order_[i];
+  for (; i > 0; --i) finger_order_[i] = finger_order_[i - 1];
+  finger_order_[0] = chosen;
+}
+
+Status RecordTree::FindLeaf(std::string_view h, Page** leaf) {
+  const uint64_t shape = pager_->shape_version();
+  // Most recently used first; a hit moves to the front.
+  for (size_t i = 0; i < kFingers; ++i) {
+    const Finger& f = fingers_[finger_order_[i]];
+    if (f.shape != shape) break;
+    if (f.has_lo && CompareHeaders(f.lo, h) > 0) continue;
+    if (f.has_hi && CompareHeaders(h, f.hi) >= 0) continue;
+    MoveToFront(i);
+    return pager_->Load(f.leaf, leaf);
+  }
+  std::vector<Step>& path = scratch_path_;
+  Status s = Descend(h, &path, leaf);
+  if (!s.ok() || *leaf == nullptr) return s;
+  // The least recently used (or a stale one) makes room at the front.
+  MoveToFront(kFingers - 1);
+  Finger& f = fingers_[finger_order_[0]];
+  f.shape = ~uint64_t{0};
+  f.has_lo = f.has_hi = false;
+  // The tightest bounds of every level on the way (in a sound tree the deepest
+  // level's; taking the tightest keeps a damaged tree answering as Descend does).
+  for (size_t i = 0; i + 1 < path.size(); ++i) {
+    Page* index = nullptr;
+    s = pager_->Load(path[i].address, &index);
+    if (!s.ok()) return s;
+    size_t slot = path[i].slot;
+    if (slot > 0) {
+      std::string_view lo = index->record(slot).header();
+      if (!f.has_lo || CompareHeaders(lo, f.lo) > 0) f.lo.assign(lo);
+      f.has_lo = true;
+    }
+    if (slot + 1 < index->size()) {
+      std::string_view hi = index->record(slot + 1).header();
+      if (!f.has_hi || CompareHeaders(hi, f.hi) < 0) f.hi.assign(hi);
+      f.has_hi = true;
+    }
+  }
+  f.leaf = (*leaf)->address();
+  f.shape = shape;
+  // The loads above may have dropped the leaf from the cache.
+  return pager_->Load(f.leaf, leaf);
+}
+
 Status RecordTree::Neighbour(std::vector<Step>* path, bool forward, Page** leaf) {
   *leaf = nullptr;
   path->pop_back();
@@ -53,9 +102,8 @@ Status RecordTree::Neighbour(std::vector<Step>* path, bool forward, Page** leaf)
 
 Status RecordTree::Get(std::string_view h, Record* out, bool* found) {
   *found = false;
-  std::vector<Step> path;
   Page* leaf = nullptr;
-  Status s = Descend(h, &path, &leaf);
+  Status s = FindLeaf(h, &leaf);
   if (!s.ok() || leaf == nullptr) return s;
   size_t pos = leaf->LowerBound(h);
   if (pos < leaf->size() && CompareHeaders(leaf->record(pos).header(), h) == 0) {
@@ -65,8 +113,43 @@ Status RecordTree::Get(std::string_view h, Record* out, bool* found) {
   return Status::Ok();
 }
 
+void RecordTree::RememberSeek(const std::vector<Step>& path, Page* leaf, size_t pos) {
+  last_.shape = pager_->shape_version();
+  last_.path = path;
+  last_.path.back() = {leaf->address(), pos};
+}
+
+bool RecordTree::SeekFromLast(std::string_view h, bool forward, Record* out, bool* found,
+                              Status* s) {
+  if (last_.shape != pager_->shape_version() || last_.path.empty()) return false;
+  Step& at = last_.path.back();
+  Page* leaf = nullptr;
+  if (!pager_->Load(at.address, &leaf).ok() || leaf->is_index() || at.slot >= leaf->size() ||
+      leaf->record(at.slot).header() != h) {
+    last_.shape = ~uint64_t{0};
+    return false;
+  }
+  size_t pos = at.slot;
+  if (forward ? pos + 1 < leaf->size() : pos > 0) {
+    pos = forward ? pos + 1 : pos - 1;
+  } else {
+    *s = Neighbour(&last_.path, forward, &leaf);
+    if (!s->ok() || leaf == nullptr) {
+      last_.shape = ~uint64_t{0};
+      return true;
+    }
+    pos = forward ? 0 : leaf->size() - 1;
+  }
+  last_.path.back().slot = pos;
+  *out = leaf->record(pos);
+  *found = true;
+  return true;
+}
+
 Status RecordTree::Seek(std::string_view h, bool after, Record* out, bool* found) {
   *found = false;
+  Status from_last;
+  if (after && SeekFromLast(h, true, out, found, &from_last)) return from_last;
   std::vector<Step> path;
   Page* leaf = nullptr;
   Status s = Descend(h, &path, &leaf);
@@ -79,11 +162,14 @@ Status RecordTree::Seek(std::string_view h, bool after, Record* out, bool* found
   }
   *out = leaf->record(pos);
   *found = true;
+  RememberSeek(path, leaf, pos);
   return Status::Ok();
 }
 
 Status RecordTree::SeekBack(std::string_view h, bool before, Record* out, bool* found) {
   *found = false;
+  Status from_last;
+  if (before && SeekFromLast(h, false, out, found, &from_last)) return from_last;
   std::vector<Step> path;
   Page* leaf = nullptr;
   Status s = Descend(h, &path, &leaf);
@@ -96,6 +182,7 @@ Status RecordTree::SeekBack(std::string_view h, bool before, Record* out, bool* 
   }
   *out = leaf->record(pos - 1);
   *found = true;
+  RememberSeek(path, leaf, pos - 1);
   return Status::Ok();
 }
 
@@ -104,9 +191,8 @@ Status RecordTree::Insert(Record r, bool* inserted) {
   if (r.bytes.size() > kMaxRecordLength || r.header_len == 0 || r.header_len > r.bytes.size()) {
     return Status::Corrupt(check::kRecordTooLarge);
   }
-  std::vector<Step> path;
   Page* leaf = nullptr;
-  Status s = Descend(r.header(), &path, &leaf);
+  Status s = FindLeaf(r.header(), &leaf);
   if (!s.ok()) return s;
   if (leaf == nullptr) {
     s = pager_->NewPage(0, kPageHeaderSize + r.bytes.size() + 5, &leaf);
@@ -126,18 +212,19 @@ Status RecordTree::Insert(Record r, bool* inserted) {
   if (pos == 0) {
     s = RefreshIndex(leaf);
     if (!s.ok()) return s;
+  } else if (!leaf->NeedsSplit()) {
+    return Status::Ok();  // only this leaf changed: its ancestors are as sound as they were
   }
   return SplitIfNeeded(leaf);
 }
 
-Status RecordTree::Replace(Record r, bool* found) {
+Status RecordTree::Replace(Record r, bool* found, Record* old) {
   *found = false;
   if (r.bytes.size() > kMaxRecordLength || r.header_len == 0 || r.header_len > r.bytes.size()) {
     return Status::Corrupt(check::kRecordTooLarge);
   }
-  std::vector<Step> path;
   Page* leaf = nullptr;
-  Status s = Descend(r.header(), &path, &leaf);
+  Status s = FindLeaf(r.header(), &leaf);
   if (!s.ok() || leaf == nullptr) return s;
   size_t pos = leaf->LowerBound(r.header());
   if (pos == leaf->size() || CompareHeaders(leaf->record(pos).header(), r.header()) != 0) {
@@ -145,15 +232,41 @@ Status RecordTree::Replace(Record r, bool* found) {
   }
   *found = true;
   pager_->MarkDirty(leaf);
+  if (old != nullptr) *old = leaf->record(pos);
   leaf->Replace(pos, std::move(r));
+  // Only this leaf changed: its ancestors are as sound as they were.
+  if (!leaf->NeedsSplit()) return Status::Ok();
   return SplitIfNeeded(leaf);
 }
 
-Status RecordTree::Remove(std::string_view h, bool* found) {
+Status RecordTree::Update(std::string_view h,
+                          const std::function<bool(const Record&, Record*)>& change,
+                          bool* found, Record* old) {
   *found = false;
-  std::vector<Step> path;
   Page* leaf = nullptr;
-  Status s = Descend(h, &path, &leaf);
+  Status s = FindLeaf(h, &leaf);
+  if (!s.ok() || leaf == nullptr) return s;
+  size_t pos = leaf->LowerBound(h);
+  if (pos == leaf->size() || CompareHeaders(leaf->record(pos).header(), h) != 0) {
+    return Status::Ok();
+  }
+  *found = true;
+  Record next;
+  if (!change(leaf->record(pos), &next)) return Status::Ok();
+  if (next.bytes.size() > kMaxRecordLength || next.header() != h) {
+    return Status::Corrupt(check::kRecordTooLarge);
+  }
+  pager_->MarkDirty(leaf);
+  *old = leaf->record(pos);
+  leaf->Replace(pos, std::move(next));
+  if (!leaf->NeedsSplit()) return Status::Ok();
+  return SplitIfNeeded(leaf);
+}
+
+Status RecordTree::Remove(std::string_view h, bool* found, Record* old) {
+  *found = false;
+  Page* leaf = nullptr;
+  Status s = FindLeaf(h, &leaf);
   if (!s.ok() || leaf == nullptr) return s;
   size_t pos = leaf->LowerBound(h);
   if (pos == leaf->size() || CompareHeaders(leaf->record(pos).header(), h) != 0) {
@@ -161,6 +274,7 @@ Status RecordTree::Remove(std::string_view h, bool* found) {
   }
   *found = true;
   pager_->MarkDirty(leaf);
+  if (old != nullptr) *old = leaf->record(pos);
   leaf->Erase(pos);
   if (leaf->empty()) return RemovePage(leaf);
   if (pos != 0) return Status::Ok();
@@ -182,6 +296,7 @@ Status RecordTree::RefreshIndex(Page* page) {
     size_t slot = parent->FindChild(address);
     if (slot == parent->size()) return Status::Corrupt(check::kTreeShape);
     if (parent->record(slot).bytes == lowest) break;
+    pager_->ShapeChanged();  // a separator moves: remembered ranges no longer hold
     pager_->MarkDirty(parent);
     parent->Replace(slot, index);
     if (slot != 0) break;

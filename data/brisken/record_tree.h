@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,9 +32,16 @@ class RecordTree {
   // A record longer than kMaxRecordLength fails with check 824.
   Status Insert(Record r, bool* inserted);
   // Replaces the data of the record with r's header; *found false when absent.
-  Status Replace(Record r, bool* found);
-  // Removes the record with header h; *found false when absent.
-  Status Remove(std::string_view h, bool* found);
+  // The record replaced goes to *old when given.
+  Status Replace(Record r, bool* found, Record* old = nullptr);
+  // Rewrites the record with header h as change makes it from the stored one
+  // (same header). change answers false to leave it as it is. *found false
+  // when absent; the record as it was goes to *old when it changed.
+  Status Update(std::string_view h, const std::function<bool(const Record&, Record*)>& change,
+                bool* found, Record* old);
+  // Removes the record with header h; *found false when absent. The record
+  // removed goes to *old when given.
+  Status Remove(std::string_view h, bool* found, Record* old = nullptr);
 
   // Visits every record in order; stops early when visit returns false.
   template <typename Visit>
@@ -46,6 +54,10 @@ class RecordTree {
   };
   // Walks from the root to the leaf for h; path[0] is the root.
   Status Descend(std::string_view h, std::vector<Step>* path, Page** leaf);
+  // The leaf for h, straight from a remembered leaf whose header range holds h
+  // when there is one, else by Descend (remembering the leaf's range).
+  Status FindLeaf(std::string_view h, Page** leaf);
+  void MoveToFront(size_t order_position);
   // The leaf after (forward) or before the leaf at the path's end; *leaf null when none.
   Status Neighbour(std::vector<Step>* path, bool forward, Page** leaf);
   // Makes the index records above page equal to its (new) lowest header.
@@ -57,7 +69,31 @@ class RecordTree {
   // Frees an emptied page and removes its index record, upwards while parents empty.
   Status RemovePage(Page* page);
 
+  // Seek and SeekBack from the record they returned last: the next one is
+  // usually on the same leaf, found without a walk from the root. Valid while
+  // the pager's shape is unchanged; the header at pos is compared before use.
+  bool SeekFromLast(std::string_view h, bool forward, Record* out, bool* found, Status* s);
+  void RememberSeek(const std::vector<Step>& path, Page* leaf, size_t pos);
+
   Pager* pager_;
+  // Leaves reached lately with the range of headers that lead to them: h with
+  // lo <= h < hi (a missing bound is open). Valid while the pager's shape is
+  // unchanged; separators that change (RefreshIndex) change the shape too.
+  struct Finger {
+    uint64_t shape = ~uint64_t{0};
+    uint32_t leaf = 0;
+    bool has_lo = false, has_hi = false;
+    std::string lo, hi;
+  };
+  static constexpr size_t kFingers = 8;
+  Finger fingers_[kFingers];
+  // Finger numbers, most recently used first; stale ones only behind valid ones.
+  uint8_t finger_order_[kFingers] = {0, 1, 2, 3, 4, 5, 6, 7};
+  std::vector<Step> scratch_path_;
+  struct LastSeek {
+    uint64_t shape = ~uint64_t{0};
+    std::vector<Step> path;  // path[back] is the leaf, its slot the record's position
+  } last_;
 };
 
 template <typename Visit>

@@ -224,18 +224,14 @@ Status Table::Insert(Record r, bool* inserted) {
 
 Status Table::Remove(std::string_view h, bool* found) {
   Record old;
-  Status s = file_->Get(h, &old, found);
-  if (!s.ok() || !*found) return s;
-  s = file_->Remove(h, found);
+  Status s = file_->Remove(h, found, &old);
   if (s.ok() && *found) journal_.push_back({Undo::What::kRemoved, std::move(old)});
   return s;
 }
 
 Status Table::Replace(Record r, bool* found) {
   Record old;
-  Status s = file_->Get(r.header(), &old, found);
-  if (!s.ok() || !*found) return s;
-  s = file_->Replace(std::move(r), found);
+  Status s = file_->Replace(std::move(r), found, &old);
   if (s.ok() && *found) journal_.push_back({Undo::What::kReplaced, std::move(old)});
   return s;
 }
@@ -299,17 +295,37 @@ int32_t Table::WriteCounter(uint8_t kind, uint32_t count, uint32_t second) {
   return s.code();
 }
 
+namespace {
+
+uint32_t Adjusted(uint32_t count, int delta) {
+  if (delta < 0 && count < static_cast<uint32_t>(-delta)) return 0;  // never below zero,
+  return static_cast<uint32_t>(static_cast<int64_t>(count) + delta);  // whatever an older writer left
+}
+
+}  // namespace
+
 int32_t Table::AdjustCounter(uint8_t kind, int delta) {
-  uint32_t count = 0, second = 0;
+  // Read and rewritten in one visit to its page: every ADD and DELETE does this.
+  bool valid = true;
   bool found = false;
-  int32_t code = ReadCounter(kind, &count, &second, &found);
-  if (code != kNoError) return code;
-  if (delta < 0 && count < static_cast<uint32_t>(-delta)) {
-    count = 0;  // never below zero, whatever an older writer left
-  } else {
-    count = static_cast<uint32_t>(static_cast<int64_t>(count) + delta);
+  Record old;
+  Status s = file_->Update(
+      CounterHeader(number_, kind),
+      [&](const Record& stored, Record* next) {
+        uint32_t count = 0, second = 0;
+        valid = ParseCounterData(stored.data(), &count, &second);
+        if (!valid) return false;
+        *next = CounterRecord(number_, kind, Adjusted(count, delta), second);
+        return true;
+      },
+      &found, &old);
+  if (!s.ok()) return s.code();
+  if (!valid) return kErrInvalidDataFile;
+  if (found) {
+    journal_.push_back({Undo::What::kReplaced, std::move(old)});
+    return kNoError;
   }
-  return WriteCounter(kind, count, second);
+  return WriteCounter(kind, Adjusted(0, delta), 0);
 }
 
 Status Table::SeekEntry(int key, std::string_view h, bool after, Record* out, bool* found) {

@@ -1,7 +1,10 @@
 #include "tools/brisken/tool_support.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "data/brisken/corruption.h"
 #include "data/brisken/file_header.h"
@@ -28,6 +31,50 @@ std::string Upper(std::string_view s) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return u;
+}
+
+bool InUse(const os::Status& s) {
+  return s.kind() == os::ErrorKind::SharingViolation || s.kind() == os::ErrorKind::LockViolation;
+}
+
+// True when another program has the file open in a way that shuts us out now
+// (rather than the file being read-only or missing).
+bool HeldElsewhere(const std::string& path) {
+  std::unique_ptr<os::File> file;
+  os::Status s = os::OpenFile(path, os::Access::Read, os::Share::DenyNone,
+                              os::Disposition::OpenExisting, &file);
+  if (s.ok()) {
+    file.reset();
+    s = os::OpenFile(path, os::Access::ReadWrite, os::Share::DenyNone,
+                     os::Disposition::OpenExisting, &file);
+  }
+  return !s.ok() && InUse(s);
+}
+
+std::string InUseMessage(const std::string& path, double waited) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", waited);
+  return path + ": in use by another program (waited " + seconds + " s; BRISKEN_WAIT sets how long)";
+}
+
+// Runs attempt until it succeeds, fails for another reason than the file being
+// held elsewhere, or the wait is over.
+template <typename Attempt>
+bool WaitWhileInUse(const std::string& path, std::string* error, Attempt attempt) {
+  using Clock = std::chrono::steady_clock;
+  const double wait = BusyWaitSeconds();
+  const auto deadline = Clock::now() + std::chrono::duration<double>(wait);
+  auto pause = std::chrono::milliseconds(5);
+  for (;;) {
+    if (attempt()) return true;
+    if (!HeldElsewhere(path)) return false;
+    if (Clock::now() >= deadline) {
+      *error = InUseMessage(path, wait);
+      return false;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(100));
+  }
 }
 
 // What the first bytes of the file say: 0 a Brisken header, 1 empty,
@@ -128,8 +175,39 @@ CorruptionCatcher::~CorruptionCatcher() { brisken::SetCorruptionHandler(g_previo
 int CorruptionCatcher::last_check() { return g_last_check; }
 void CorruptionCatcher::clear() { g_last_check = 0; }
 
+double BusyWaitSeconds() {
+  const char* env = std::getenv("BRISKEN_WAIT");
+  if (env == nullptr || *env == '\0') return 5;
+  char* end = nullptr;
+  double seconds = std::strtod(env, &end);
+  if (end == env || *end != '\0' || !(seconds >= 0) || seconds > 24 * 3600) return 5;
+  return seconds;
+}
+
+namespace {
+
+bool OpenForReadingOnce(const std::string& path, std::unique_ptr<BriskenFile>* out,
+                        std::string* error);
+bool OpenForWritingOnce(const std::string& path, bool create, std::unique_ptr<BriskenFile>* out,
+                        bool* created, std::string* error);
+
+}  // namespace
+
 bool OpenForReading(const std::string& path, std::unique_ptr<BriskenFile>* out,
                     std::string* error) {
+  return WaitWhileInUse(path, error, [&] { return OpenForReadingOnce(path, out, error); });
+}
+
+bool OpenForWriting(const std::string& path, bool create, std::unique_ptr<BriskenFile>* out,
+                    bool* created, std::string* error) {
+  return WaitWhileInUse(
+      path, error, [&] { return OpenForWritingOnce(path, create, out, created, error); });
+}
+
+namespace {
+
+bool OpenForReadingOnce(const std::string& path, std::unique_ptr<BriskenFile>* out,
+                        std::string* error) {
   if (!os::FileExists(path)) {
     *error = path + ": no such file";
     return false;
@@ -148,8 +226,8 @@ bool OpenForReading(const std::string& path, std::unique_ptr<BriskenFile>* out,
   return true;
 }
 
-bool OpenForWriting(const std::string& path, bool create, std::unique_ptr<BriskenFile>* out,
-                    bool* created, std::string* error) {
+bool OpenForWritingOnce(const std::string& path, bool create, std::unique_ptr<BriskenFile>* out,
+                        bool* created, std::string* error) {
   *created = false;
   if (os::FileExists(path)) {
     int kind = Sniff(path, error);
@@ -174,6 +252,8 @@ bool OpenForWriting(const std::string& path, bool create, std::unique_ptr<Briske
   }
   return true;
 }
+
+}  // namespace
 
 bool ChooseTable(BriskenFile* file, Target* target, std::string* error) {
   std::vector<std::string> names;

@@ -51,14 +51,20 @@ class CorruptionCatcher {
   static void clear();
 };
 
+// How long an open waits while another program has the file (BRISKEN_WAIT,
+// in seconds, default 5; 0: no waiting).
+double BusyWaitSeconds();
+
 // Opens an existing Brisken file for reading (others may read too, nobody may
 // write meanwhile). False with *error for a missing file, a file that is not a
-// Brisken file, or one that cannot be opened.
+// Brisken file, or one that cannot be opened. A file another program has open
+// for writing is waited for (BusyWaitSeconds), then refused as in use.
 bool OpenForReading(const std::string& path, std::unique_ptr<brisken::BriskenFile>* out,
                     std::string* error);
 
 // Opens a Brisken file for writing, alone. With create set a missing file is
 // made (*created tells); an existing file must be a Brisken file (or empty).
+// A file another program has open is waited for as by OpenForReading.
 bool OpenForWriting(const std::string& path, bool create,
                     std::unique_ptr<brisken::BriskenFile>* out, bool* created,
                     std::string* error);
