@@ -17,6 +17,20 @@ namespace {
 
 bool IsScrollEvent(EventCode event) { return event >= kEventScrollUp && event <= kEventScrollBottom; }
 
+// The character a key code types, 0 for none. Key codes are virtual keys with 100h for Shift
+// (200h Ctrl, 400h Alt): only letters, digits and the space type a character here, so that
+// function, arrow and editing keys (F1 is 70h, Insert 2Dh) never reach a locator as "p" or "-".
+uint8_t KeyCharacter(uint16_t key) {
+  const bool shift = (key & 0x100) != 0;
+  if ((key & 0x600) != 0) return 0;
+  const uint16_t base = key & 0xFF;
+  if (base >= 'A' && base <= 'Z') return static_cast<uint8_t>(shift ? base : base - 'A' + 'a');
+  if (shift) return 0;
+  if ((base >= '0' && base <= '9') || base == ' ') return static_cast<uint8_t>(base);
+  if (base >= 0x60 && base <= 0x69) return static_cast<uint8_t>('0' + (base - 0x60));  // number pad
+  return 0;
+}
+
 }  // namespace
 
 // --- RecordField ---------------------------------------------------------------
@@ -45,8 +59,15 @@ void BrowseController::Init(int32_t list_control, Queue* queue, std::string_view
   retain_row = true;
   ViewController::Init(primary, view);
   if (window_ != nullptr) window_->RegisterBrowse(this);
-  if (selecting) {
-    if (FileController* file = primary_file()) file->EnsureUsable(kUseBrowse);
+  if (selecting) SetSelecting(true);
+}
+
+void BrowseController::SetSelecting(bool on) {
+  selecting = on;
+  if (!on || buffer != 0) return;
+  if (FileController* file = primary_file()) {
+    file->EnsureUsable(kUseBrowse);
+    buffer = file->SaveFile();
   }
 }
 
@@ -87,6 +108,12 @@ bool BrowseController::MapField(driver::FileControlBlock* file, int file_field, 
 }
 
 void BrowseController::Kill() {
+  if (buffer != 0) {
+    if (FileController* file = primary_file()) file->RestoreFile(&buffer, true);
+    buffer = 0;
+  }
+  eip = nullptr;
+  owned_eip_.reset();
   fields_.clear();
   toolbar_item = nullptr;
   toolbar = nullptr;
@@ -103,6 +130,15 @@ int32_t BrowseController::ListNumber(uint32_t property) {
 void BrowseController::SetListNumber(uint32_t property, int32_t value) {
   if (window_ == nullptr || window_->window() == nullptr) return;
   window_->window()->SetProperty(list_control_, property, std::to_string(value));
+}
+
+int32_t BrowseController::ListRows() { return std::max<int32_t>(1, ListNumber(kPropListItems)); }
+
+void BrowseController::TakePageSize() {
+  int32_t rows = ListRows();
+  if (rows == last_items) return;
+  last_items = rows;
+  if (loaded) load_pending = true;
 }
 
 bool BrowseController::ListVisible() { return ListNumber(kPropVisible) != 0; }
@@ -201,7 +237,8 @@ void BrowseController::FetchRows(int direction) {
       edge.clear();
       if (same) continue;
     }
-    if (queue_->Records() >= page) queue_->Delete(direction == kFetchForward ? 1 : queue_->Records());
+    // A list made shorter since the page was read leaves more rows than it shows: trim them all.
+    while (queue_->Records() >= page) queue_->Delete(direction == kFetchForward ? 1 : queue_->Records());
     FillQueueRow();
     if (direction == kFetchForward) {
       queue_->Add();
@@ -220,9 +257,7 @@ void BrowseController::RebuildPage(int mode) {
     return;
   }
   // The page is as tall as the list is now: a resized list is refilled, never overfilled.
-  int32_t shown = ListNumber(kPropListItems);
-  if (shown > 0) last_items = shown;
-  if (last_items <= 0) last_items = 1;
+  last_items = ListRows();
   loaded = true;
   load_pending = false;
   if (window_ != nullptr && window_->window() != nullptr) window_->window()->BeginWaitCursor();
@@ -250,7 +285,10 @@ void BrowseController::RebuildPage(int mode) {
 
   if (remembered.empty() && queue_->Records() > 0) remembered = RowPosition(1);
   current_choice = remembered.empty() ? 1 : FindRow(remembered);
-  if (retain_row) offset = target - current_choice;
+  // The remembered record has gone (another station removed it): the page keeps its place
+  // rather than being shifted by the selected row's number, and the selection its row.
+  const bool lost = current_choice == 0;
+  if (retain_row) offset = lost ? 0 : target - current_choice;
   if (queue_->Records() == 0) PositionViewAtStart();
 
   items_to_fill = allow_unfilled ? 0 : last_items - static_cast<int32_t>(queue_->Records());
@@ -276,6 +314,7 @@ void BrowseController::RebuildPage(int mode) {
       queue_->Delete(queue_->Records());
     }
   }
+  if (lost) current_choice = target;
   if (current_choice <= 0) current_choice = 1;
   if (queue_->Records() > 0) {
     current_choice = std::min<int32_t>(current_choice, static_cast<int32_t>(queue_->Records()));
@@ -304,9 +343,8 @@ void BrowseController::ScrollByRow(EventCode event) {
 
 void BrowseController::ScrollByPage(EventCode event) {
   current_event = event;
-  int32_t n = ListNumber(kPropListItems);
-  if (n > 0 && n != last_items && !file_loaded) last_items = n;
-  if (n <= 0) n = last_items;
+  int32_t n = ListRows();
+  if (!file_loaded) TakePageSize();
   if (!file_loaded) {
     items_to_fill = n;
     FetchRows(event == kEventPageUp ? kFetchBackward : kFetchForward);
@@ -323,8 +361,7 @@ void BrowseController::ScrollByPage(EventCode event) {
 void BrowseController::ScrollToEnd(EventCode event) {
   current_event = event;
   if (!file_loaded) {
-    int32_t n = ListNumber(kPropListItems);
-    if (n > 0) last_items = n;
+    TakePageSize();
     queue_->Free();
     PositionViewAtStart();
     items_to_fill = last_items;
@@ -467,7 +504,7 @@ bool BrowseController::SelectSortOrder(int order_number, bool force) {
   if ((selecting || start_at_current) && !loaded) {
     PositionView(FirstFreeComponent());
     RebuildPage(kRebuildFromView);
-  } else if (HasRows()) {
+  } else if (HasRows() && position_field_ >= 0) {
     Open();
     view()->Reset(Queue::ReadText(queue_->buffer(), queue_->fields()[static_cast<size_t>(position_field_)]));
     RebuildPage(kRebuildFromView);
@@ -483,7 +520,7 @@ bool BrowseController::SelectSortOrder(int order_number, bool force) {
 }
 
 bool BrowseController::NeedsRefresh() {
-  int32_t n = ListNumber(kPropListItems);
+  int32_t n = ListRows();
   if (n != last_items && !file_loaded) {
     last_items = n;
     return true;
@@ -536,16 +573,26 @@ void BrowseController::PrepareBrowseAlerts() {
     auto* order = static_cast<BrowseSortOrder*>(sort_order(static_cast<int>(n)));
     if (order->locator != nullptr) order->locator->AlertKeys();
   }
-  auto offer = [&](int32_t control, uint16_t key, std::string_view text, std::string_view name) {
+  // "!" lets a mimicking item show its button's own text.
+  auto offer = [&](int32_t control, uint16_t key, std::string_view name_source, std::string_view text) {
     if (control == 0) return;
     if (key != 0) port->SetProperty(list_control_, kPropAlertKey, std::to_string(key));
-    if (popup != nullptr) popup->AddItemMimic(name, text, control);
+    if (popup != nullptr) popup->AddItemMimic(name_source, text, control);
   };
   offer(insert_control, kKeyInsert, "&Insert", "!&Insert");
   offer(change_control, kKeyCtrlEnter, "&Change", "!&Change");
   offer(delete_control, kKeyDelete, "&Delete", "!&Delete");
   offer(print_control, 0, "&Print", "!&Print");
+  if (query_control != 0 && popup != nullptr) {
+    popup->AddItemLast("-", "Separator2");
+    offer(query_control, 0, "&Query", "!&Query");
+  }
   offer(select_control, 0, "&Select", "!&Select");
+  if (tool_control != 0 && popup != nullptr) {
+    popup->AddItem("-");
+    // The toolbox does not offer itself.
+    popup->SetItemOnToolbox(popup->AddItemMimic("&Toolbox", "!&Toolbox", tool_control), false);
+  }
 }
 
 // --- Events ---------------------------------------------------------------------------
@@ -586,20 +633,45 @@ void BrowseController::HandleBrowseEvent() {
     }
     return;
   }
+  if (event == kEventCloseWindow) {
+    if (selecting) CloseWhileSelecting();
+    return;
+  }
+  if (event == kEventNewSelection && is(field, query_control) && query != nullptr) {
+    HandleLocate();  // applies the query when it reports a change
+    return;
+  }
   if (event != kEventAccepted || field == 0) return;
   if (is(field, delete_control)) {
+    // Another station may have removed the record since the page was read: it is read again
+    // first, and only a record that is still there is offered for deleting or changing.
+    last_load_ = kOutcomeDone;
     window_->SyncBrowseRecords();
-    AskRecord(kRequestDelete);
+    if (last_load_ == kOutcomeDone) {
+      AskRecord(kRequestDelete);
+    } else {
+      RecordVanished();
+    }
   } else if (is(field, change_control)) {
-    AskRecord(kRequestChange);
+    if (LoadSelected() == kOutcomeDone) {
+      AskRecord(kRequestChange);
+    } else {
+      RecordVanished();
+    }
   } else if (is(field, insert_control)) {
     AskRecord(kRequestInsert);
   } else if (is(field, select_control)) {
     window_->CloseWithResponse(kResponseCompleted);
   } else if (is(field, print_control)) {
-    LoadSelected();
-    window_->CallProcedure(print_procedure, 5);
-    LoadRowFields();
+    if (LoadSelected() == kOutcomeDone) {
+      window_->CallProcedure(print_procedure, 5);
+      LoadRowFields();
+    } else {
+      RecordVanished();
+    }
+  } else if (is(field, query_control) && query != nullptr) {
+    query->Clear();
+    HandleLocate();
   } else if (is(field, tool_control)) {
     if (popup != nullptr) popup->ShowToolbox("Browse Actions");
   } else {
@@ -614,6 +686,47 @@ void BrowseController::HandleBrowseEvent() {
       ShowCurrentRow();
     }
   }
+}
+
+void BrowseController::RecordVanished() {
+  if (window_ != nullptr && window_->window() != nullptr) window_->window()->Beep();
+  if (HasRows()) queue_->Delete(static_cast<size_t>(current_choice));  // LoadSelected clamped it
+  RebuildPage(kRebuildKeepSelection);
+  RefreshControls();
+  ShowCurrentRow();
+}
+
+void BrowseController::CloseWhileSelecting() {
+  FileController* file = primary_file();
+  if (window_->response == kResponseCompleted) {
+    Outcome chosen = kOutcomeFailed;
+    if (select_whole_record) {
+      chosen = LoadSelected();
+    } else if (HasRows()) {
+      current_choice = std::clamp<int32_t>(ListNumber(kPropListSelected), 1, static_cast<int32_t>(queue_->Records()));
+      LoadRowFields();
+      chosen = kOutcomeDone;
+    }
+    if (chosen == kOutcomeDone) {
+      // The saved state is dropped (a restore without position keeps the buffer): the chosen
+      // record is what the caller gets.
+      if (file != nullptr) file->RestoreFile(&buffer, false);
+      return;
+    }
+    // Nothing can be handed back as chosen: the caller hears "cancelled" and gets its own record.
+    window_->response = kResponseCancelled;
+  }
+  if (file != nullptr) file->RestoreFile(&buffer, true);
+}
+
+void BrowseController::ApplyQuery() {
+  SetNamedFilter(query->FilterText(), kQueryFilterId);
+  RefreshFilter();
+  queue_->Free();
+  current_choice = 1;
+  RebuildPage(kRebuildKeepSelection);  // an empty queue reads from the start
+  RefreshControls();
+  ShowCurrentRow();
 }
 
 LocatorField* BrowseController::FreeFieldOf(BrowseSortOrder* order) {
@@ -631,6 +744,7 @@ void BrowseController::HandleNewSelection() {
     last_choice = current_choice;
   }
   LoadRowFields();
+  if (window_ == nullptr) return;
   if (window_->events() != nullptr && window_->events()->KeyCode() == kKeyContextMenu && popup != nullptr) {
     popup->Ask();
   } else {
@@ -642,7 +756,7 @@ void BrowseController::HandleKey() {
   uint16_t key = window_->events() != nullptr ? window_->events()->KeyCode() : 0;
   BrowseSortOrder* order = browse_order();
   auto locate = [&] {
-    uint8_t character = key < 0x100 ? static_cast<uint8_t>(key) : 0;
+    uint8_t character = KeyCharacter(key);
     if (order != nullptr && order->locator != nullptr && order->locator->HandleTypedKey(character)) {
       PositionView(FirstFreeComponent());
       RebuildPage(kRebuildFromView);
@@ -654,9 +768,7 @@ void BrowseController::HandleKey() {
       current_choice = std::min<int32_t>(row, static_cast<int32_t>(queue_->Records()));
       ShowCurrentRow();
     }
-    return;
-  }
-  if (HasRows()) {
+  } else if (HasRows()) {
     if (key == kKeyInsert) {
       Post(kEventAccepted, insert_control);
     } else if (key == kKeyDelete) {
@@ -678,6 +790,10 @@ void BrowseController::HandleKey() {
 }
 
 void BrowseController::HandleLocate() {
+  if (query != nullptr && query->Changed()) {
+    ApplyQuery();
+    return;
+  }
   BrowseSortOrder* order = browse_order();
   if (order == nullptr || order->locator == nullptr || !order->locator->HandleAccepted()) return;
   PositionView(FirstFreeComponent());
@@ -694,7 +810,10 @@ uint8_t BrowseController::AskRecord(uint8_t request) {
     if (window_->events() != nullptr && window_->events()->KeyCode() == kKeyContextMenu) {
       window_->events()->SetKeyCode(0);
     }
-    if (ask_procedure == 0) break;  // editing in place comes with the in-place editor
+    if (ask_procedure == 0) {
+      response = EditInPlace(request);
+      break;
+    }
     if (request == kRequestInsert) PrepareRangeRecord(false);
     response = window_->CallProcedure(ask_procedure, request);
     ReloadAfterUpdate(request, response);
@@ -704,11 +823,32 @@ uint8_t BrowseController::AskRecord(uint8_t request) {
   return response;
 }
 
+uint8_t BrowseController::EditInPlace(uint8_t request) {
+  if (eip == nullptr && eip_factory) {
+    owned_eip_ = eip_factory();
+    eip = owned_eip_.get();
+  }
+  if (eip == nullptr) return kResponseCancelled;
+  InPlaceEditor::Settings settings;
+  settings.request = request;
+  settings.arrow_action = arrow_action;
+  settings.enter_action = enter_action;
+  settings.focus_loss_action = focus_loss_action;
+  settings.tab_action = tab_action;
+  settings.columns = &edit_list;
+  settings.list_control = list_control_;
+  settings.errors = window_ != nullptr ? window_->errors : nullptr;
+  return eip->Run(*this, settings);
+}
+
 void BrowseController::ReloadAfterUpdate(uint8_t request, uint8_t response) {
   if (response == kResponseCompleted) {
     view()->Flush();
     if (request == kRequestDelete) {
-      if (queue_ != nullptr && current_choice > 0) queue_->Delete(static_cast<size_t>(current_choice));
+      if (HasRows()) {
+      current_choice = std::clamp<int32_t>(current_choice, 1, static_cast<int32_t>(queue_->Records()));
+      queue_->Delete(static_cast<size_t>(current_choice));
+    }
       RebuildPage(kRebuildKeepSelection);
     } else {
       ResyncFromFile();

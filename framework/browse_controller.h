@@ -31,7 +31,9 @@
 
 namespace korvex::framework {
 
+class BrowseController;
 class BrowseToolbar;
+class ErrorReporter;
 class PopupMenuController;
 class WindowController;
 
@@ -62,6 +64,9 @@ inline constexpr int kRebuildFromView = 2;       // from wherever the VIEW is po
 inline constexpr int kFetchBackward = 1;
 inline constexpr int kFetchForward = 2;
 
+// The named filter a query sets on the browse's sort order.
+inline constexpr char kQueryFilterId[] = "9 Query";
+
 // A field of a file's record buffer, as a locator sets it and the thumb reads it.
 class RecordField : public LocatorField {
  public:
@@ -73,6 +78,44 @@ class RecordField : public LocatorField {
   driver::FileControlBlock* file_;
   int index_;  // 0-based field of the file's declaration
 };
+
+// A query the user fills in to filter the browse; the browse applies its filter text.
+class BrowseQuery {
+ public:
+  virtual ~BrowseQuery() = default;
+  // Whether the entries changed since the filter text was last taken.
+  virtual bool Changed() = 0;
+  virtual void Clear() = 0;
+  // The filter expression of the entries (empty: no filter).
+  virtual std::string FilterText() = 0;
+};
+
+// One column of the list that can be edited in place (an EDITLIST entry).
+struct EditColumn {
+  int32_t field = 0;            // FIELD: the list column
+  bool free_up = false;         // FREEUP: the browse owns the column's control
+  void* control = nullptr;      // CONTROL: the column's editing control, none for the default
+};
+
+// The in-place editor as the browse starts it: it edits the selected row of the list.
+class InPlaceEditor {
+ public:
+  struct Settings {
+    uint8_t request = 0;  // 1 insert, 2 change, 3 delete
+    uint8_t arrow_action = 0;
+    uint8_t enter_action = 0;
+    uint8_t focus_loss_action = 0;
+    uint8_t tab_action = 0;
+    const std::vector<EditColumn>* columns = nullptr;
+    int32_t list_control = 0;
+    ErrorReporter* errors = nullptr;
+  };
+  virtual ~InPlaceEditor() = default;
+  // Runs the editor over the browse's selected row; answers the response (1 completed, 2 cancelled).
+  virtual uint8_t Run(BrowseController& browse, const Settings& settings) = 0;
+};
+// Makes the in-place editor; it may make none (then nothing is edited in place).
+using InPlaceEditorFactory = std::function<std::unique_ptr<InPlaceEditor>()>;
 
 // A browse's sort order: the view's, with its locator, reset fields and scroll step.
 struct BrowseSortOrder : SortOrder {
@@ -114,9 +157,11 @@ class BrowseController : public ViewController, public WindowBrowse, public Loca
   void RefreshControls() override;
   bool NeedsRefresh() override;
   void HandleBrowseEvent() override;
-  void LoadSelectedRecord() override { LoadSelected(); }
+  // The outcome is kept for the callers that synchronised through the window (LastLoadOutcome).
+  void LoadSelectedRecord() override { last_load_ = LoadSelected(); }
   void PrepareBrowseAlerts() override;
-  void SetSelecting(bool on) override { selecting = on; }
+  // Selecting saves the primary file's state (BUFFER); it is given back when the window closes.
+  void SetSelecting(bool on) override;
   void Kill() override;
 
   // --- LocatorBrowse ----------------------------------------------------------
@@ -128,6 +173,9 @@ class BrowseController : public ViewController, public WindowBrowse, public Loca
   Outcome Next() override;
   Outcome Previous() override;
   virtual uint8_t AskRecord(uint8_t request);
+  // Edits the selected row in the list through the editor the factory makes; answers the
+  // response (cancelled when there is no editor).
+  virtual uint8_t EditInPlace(uint8_t request);
   virtual void FetchRows(int direction);
   virtual void ReloadAfterUpdate(uint8_t request, uint8_t response);
   virtual void ReloadFromThumb();
@@ -146,18 +194,26 @@ class BrowseController : public ViewController, public WindowBrowse, public Loca
   // Re-reads the selected row's record through the view. kOutcomeDone with the record in the
   // buffers; kOutcomeFailed when the page is empty or the record has gone (buffers cleared).
   virtual Outcome LoadSelected();
+  Outcome LastLoadOutcome() const { return last_load_; }
   // The base chooses the current sort order; procedures decide by their own state.
   virtual bool ChooseSortOrderNumber(bool force) { return SelectSortOrder(current_order_number(), force); }
 
   // --- Fields (their upper-case names in comments) ------------------------------
   bool active_invisible = false;  // ACTIVEINVISIBLE
   bool allow_unfilled = false;    // ALLOWUNFILLED
+  uint8_t arrow_action = 0;       // ARROWACTION
   uint16_t ask_procedure = 0;     // ASKPROCEDURE
+  uint16_t buffer = 0;            // BUFFER: the primary file's saved state while selecting
   int32_t change_control = 0;     // CHANGECONTROL
   int32_t current_choice = 0;     // CURRENTCHOICE
   EventCode current_event = 0;    // CURRENTEVENT
   int32_t delete_control = 0;     // DELETECONTROL
+  std::vector<EditColumn> edit_list;      // EDITLIST
+  InPlaceEditor* eip = nullptr;           // EIP
+  InPlaceEditorFactory eip_factory;       // makes EIP when there is none
+  uint8_t enter_action = 0;       // ENTERACTION
   bool file_loaded = false;       // FILELOADED
+  uint8_t focus_loss_action = 0;  // FOCUSLOSSACTION
   bool has_thumb = false;         // HASTHUMB
   bool hide_select = false;       // HIDESELECT
   int32_t insert_control = 0;     // INSERTCONTROL
@@ -170,12 +226,14 @@ class BrowseController : public ViewController, public WindowBrowse, public Loca
   int32_t print_control = 0;      // PRINTCONTROL
   uint16_t print_procedure = 0;   // PRINTPROCEDURE
   PopupMenuController* popup = nullptr;  // POPUP (not owned)
+  BrowseQuery* query = nullptr;   // QUERY (not owned)
   int32_t query_control = 0;      // QUERYCONTROL
   bool quick_scan = false;        // QUICKSCAN
   int32_t select_control = 0;     // SELECTCONTROL
   bool selecting = false;         // SELECTING
   bool select_whole_record = false;  // SELECTWHOLERECORD
   bool start_at_current = false;  // STARTATCURRENT
+  uint8_t tab_action = 0;         // TABACTION
   BrowseToolbar* toolbar = nullptr;  // TOOLBAR
   int32_t tool_control = 0;       // TOOLCONTROL
   ToolbarTarget* toolbar_item = nullptr;  // TOOLBARITEM
@@ -190,6 +248,16 @@ class BrowseController : public ViewController, public WindowBrowse, public Loca
   std::unique_ptr<SortOrder> MakeSortOrder() override { return std::make_unique<BrowseSortOrder>(); }
   // List properties through the window.
   int32_t ListNumber(uint32_t property);
+  // The rows the list shows now (at least one): the page size.
+  int32_t ListRows();
+  // Takes the list's page size into LASTITEMS; a change marks the browse for reloading.
+  void TakePageSize();
+  // The selected record has gone: the page is read again around it and the user hears a beep.
+  void RecordVanished();
+  // EVENT:CloseWindow while selecting: the chosen record, or the state from before.
+  void CloseWhileSelecting();
+  // Applies a changed query's filter and reads the page from the start.
+  void ApplyQuery();
   void SetListNumber(uint32_t property, int32_t value);
   bool ListVisible();
   // The selected row shown: the list's selection := CURRENTCHOICE, EVENT:NewSelection posted.
@@ -213,6 +281,8 @@ class BrowseController : public ViewController, public WindowBrowse, public Loca
   WindowController* window_ = nullptr;
   std::vector<FieldPair> fields_;
   std::unique_ptr<ToolbarTarget> owned_target_;
+  std::unique_ptr<InPlaceEditor> owned_eip_;  // FREEEIP: set when the browse made EIP
+  Outcome last_load_ = kOutcomeDone;
 };
 
 }  // namespace korvex::framework
