@@ -70,15 +70,6 @@ double MillisecondsSinceProcessStart() {
   return static_cast<double>(ticks(now) - ticks(created)) / 10000.0;
 }
 
-// The rows a page holds: those that fit below the header whole, whatever the queue holds now.
-int PageRows(const VelList& list) {
-  RECT client;
-  GetClientRect(list.hwnd(), &client);
-  int row = list.layout().rowHeight();
-  int room = client.bottom - list.layout().headerHeight();
-  return row > 0 && room > row ? room / row : 1;
-}
-
 // The window port of an opened window: the app's list, sheet and visibility properties go to
 // the real controls, everything else to the general port. Before the window opens it does
 // nothing, so controllers may hold it from the start.
@@ -137,7 +128,7 @@ class AppWindowPort : public framework::WindowPort {
     if (!port_) return {};
     if (VelList* list = List(control)) {
       switch (property) {
-        case framework::kPropListItems: return std::to_string(PageRows(*list));
+        case framework::kPropListItems: return std::to_string(list->pageRows());
         case framework::kPropListSelected: return std::to_string(list->selected() + 1);
         case framework::kPropListThumb:
         case framework::kPropListOwnThumb:
