@@ -70,5 +70,28 @@ TEST(PageCacheTest, DirtyPagesBecomeCleanAfterACommitAndMayThenGo) {
   EXPECT_EQ(cache.size(), 99u);
 }
 
+TEST(PageCacheTest, ALargerBudgetKeepsMorePagesAndStillBoundsTheirBytes) {
+  // Never below the small cache.
+  EXPECT_EQ(PageCache::LimitsForBytes(0).clean_bytes, PageCache::kCleanBytesBudget);
+  EXPECT_GE(PageCache::LimitsForBytes(0).max_pages, PageCache::kMaxPages);
+  PageCache cache(PageCache::LimitsForBytes(4 << 20));
+  for (uint32_t a = 0; a < 1000; ++a) {
+    Add(&cache, a);
+    cache.Trim();
+  }
+  EXPECT_EQ(cache.size(), 1000u);  // small pages: all kept (the small cache keeps 99)
+  for (uint32_t a = 1000; a < 1600; ++a) {
+    Add(&cache, a, 14000);
+    cache.Trim();
+  }
+  EXPECT_LE(cache.clean_count() * 14000, size_t{4 << 20} + 14000 + 1000 * 30);
+  EXPECT_NE(cache.Find(1599), nullptr);
+  // Chosen for files opened later; 0 goes back to the machine's share.
+  PageCache::SetDefaultBytes(64 << 20);
+  EXPECT_EQ(PageCache::DefaultLimits().clean_bytes, size_t{64} << 20);
+  PageCache::SetDefaultBytes(0);
+  EXPECT_GE(PageCache::DefaultLimits().clean_bytes, size_t{8} << 20);
+}
+
 }  // namespace
 }  // namespace korvex::brisken

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -146,6 +149,48 @@ TEST_F(CommandsTest, CreateImportExportAndCheckACustomerFile) {
   o = Run(TablesCommand(), {Path("CUSTOMER"), "--long"});
   EXPECT_EQ(o.status, 0);
   EXPECT_THAT(o.out, HasSubstr("3 records of 68 bytes, 5 fields, 5 keys, 0 memos"));
+}
+
+// Another program that has the file open shuts the tool out only for a while:
+// it waits (BRISKEN_WAIT seconds) and then says the file is in use.
+TEST_F(CommandsTest, AFileHeldElsewhereIsWaitedForThenRefusedAsInUse) {
+  MakeCustomers("1,Adams,East,555-2,80001\r\n");
+  Write("more.csv", "CUS:CUSID,CUS:NAME\r\n2,Baker\r\n");
+  ::setenv("BRISKEN_WAIT", "0.3", 1);
+  {
+    std::unique_ptr<brisken::BriskenFile> holder;
+    ASSERT_TRUE(brisken::BriskenFile::Open(Path("CUSTOMER.BKF"), 2 | brisken::mode::kDenyAll,
+                                           &holder).ok());
+    const auto start = std::chrono::steady_clock::now();
+    Outcome o = Run(ImportCommand(), {Path("CUSTOMER"), Path("more.csv")});
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_THAT(o.err, HasSubstr("CUSTOMER.BKF: in use by another program"));
+    EXPECT_THAT(o.err, Not(HasSubstr("busy")));
+    o = Run(ExportCommand(), {Path("CUSTOMER")});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_THAT(o.err, HasSubstr("in use by another program"));
+    ASSERT_TRUE(holder->Close().ok());
+  }
+  // A holder that lets go while the tool waits: the import goes ahead.
+  ::setenv("BRISKEN_WAIT", "20", 1);
+  auto holder = std::make_unique<std::unique_ptr<brisken::BriskenFile>>();
+  ASSERT_TRUE(brisken::BriskenFile::Open(Path("CUSTOMER.BKF"), 2 | brisken::mode::kDenyAll,
+                                         holder.get()).ok());
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    (*holder)->Close();
+    holder->reset();
+  });
+  Outcome o = Run(ImportCommand(), {Path("CUSTOMER"), Path("more.csv")});
+  release.join();
+  ::unsetenv("BRISKEN_WAIT");
+  EXPECT_EQ(o.status, 0) << o.err;
+  o = Run(ExportCommand(), {Path("CUSTOMER")});
+  EXPECT_THAT(o.out, HasSubstr("2,Baker"));
+  // A file that is not there is not waited for.
+  o = Run(ExportCommand(), {Path("MISSING")});
+  EXPECT_THAT(o.err, HasSubstr("no such file"));
 }
 
 TEST_F(CommandsTest, DeclarationPrintsTheStoredDefinitionInTheDumpSyntax) {
