@@ -91,7 +91,6 @@ class RelationController {
 
   FileController* me_ = nullptr;  // ME
   std::vector<Relation> relations_;  // RELATIONS
-  RelationController* alias_file_ = nullptr;  // ALIASFILE: kept for aliases
   bool use_logout_ = false;  // USELOGOUT
   uint32_t last_touched_ = 0;  // LASTTOUCHED
 };
