@@ -42,12 +42,15 @@ constexpr size_t kRecord = 48;
 // worst case for the order stage's assumptions, and must still not crash it).
 struct MemoryTable {
   std::vector<std::vector<uint8_t>> records;
-  int64_t at = 0;  // 1-based; 0 before the first, records.size() + 1 after the last
-  bool started = true;
+  int64_t at = 0;       // 1-based current record; 0 before any read
+  int64_t start = 0;    // after a SET: 0 from either end, else the record both reads start at
+  bool started = true;  // a SET is pending
   uint8_t* buffer = nullptr;
 };
 MemoryTable* g_table = nullptr;
 
+// Answers as the Brisken driver does: a SET positions the next NEXT or
+// PREVIOUS (at record r itself after a SET to r), a failed read changes nothing.
 int32_t Entry(int op, driver::FileControlBlock*, const Arguments* args) {
   MemoryTable& t = *g_table;
   const int64_t n = static_cast<int64_t>(t.records.size());
@@ -62,20 +65,20 @@ int32_t Entry(int op, driver::FileControlBlock*, const Arguments* args) {
     case driver::kOpSetKey:
     case driver::kOpSetKeyKey:
       t.started = true;
-      t.at = 0;
+      t.start = 0;
       return 0;
     case driver::kOpSetFilePtr:
     case driver::kOpSetKeyKeyPtr:
       args->GetNumber(op == driver::kOpSetFilePtr ? 0 : 1, &number);
       t.started = true;
-      t.at = number - 1;
+      t.start = number;
       return 0;
     case driver::kOpNext:
     case driver::kOpPrevious: {
-      int64_t next = op == driver::kOpNext ? t.at + 1 : (t.started && t.at == 0 ? n : t.at - 1);
-      if (op == driver::kOpPrevious && t.started && t.at > 0) next = t.at;
-      t.started = false;
+      const bool forward = op == driver::kOpNext;
+      int64_t next = t.started ? (t.start != 0 ? t.start : (forward ? 1 : n)) : (forward ? t.at + 1 : t.at - 1);
       if (next < 1 || next > n) return driver::kErrRecordNotAvailable;
+      t.started = false;
       t.at = next;
       return deliver(next);
     }
