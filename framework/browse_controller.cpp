@@ -818,7 +818,14 @@ uint8_t BrowseController::AskRecord(uint8_t request) {
     response = window_->CallProcedure(ask_procedure, request);
     ReloadAfterUpdate(request, response);
     if (navigation == nullptr || *navigation == 0) break;
-    if (*navigation == kToolbarInsert) request = kRequestInsert;
+    if (*navigation == kToolbarInsert) {
+      request = kRequestInsert;
+    } else if (last_load_ != kOutcomeDone) {
+      // The navigation moved to a record that has gone meanwhile: it is not offered.
+      *navigation = 0;
+      RecordVanished();
+      break;
+    }
   }
   return response;
 }

@@ -75,6 +75,7 @@ class CountingView : public ViewAccess {
   int32_t Reget(const std::string& position) override {
     ++regets;
     int32_t id = std::atoi(position.c_str() + 1);
+    if (id == unreadable) return 35;
     auto at = std::find(ids.begin(), ids.end(), id);
     if (at == ids.end()) return 35;
     Deliver(static_cast<int>(at - ids.begin()));
@@ -90,6 +91,7 @@ class CountingView : public ViewAccess {
   int watches = 0;
   int regets = 0;
   int fail_read = 0;         // the read of this number (from 1) fails with error 5
+  int32_t unreadable = 0;    // REGET of this record fails as if it had gone
   std::string filter;
 
  private:
@@ -656,6 +658,26 @@ TEST_F(BrowseTest, AChangedQueryFiltersThePageFromTheStart) {
   EXPECT_EQ(query.clears, 1);
   EXPECT_EQ(view_.filter, "");
   browse_.query = nullptr;
+}
+
+TEST_F(BrowseTest, NavigatingOnToARecordThatHasGoneStopsTheUpdates) {
+  Records(20);
+  browse_.ChooseSortOrder(false);
+  browse_.change_control = 5;
+  browse_.ask_procedure = 7;
+  int32_t navigation = 0;
+  window_.vcr_request = &navigation;
+  browse_.current_choice = 3;
+  browse_.RefreshControls();
+  // The first form asks for the next record, which another station has just removed.
+  window_.on_call = [&] {
+    navigation = window_.calls.size() == 1 ? kToolbarDown : 0;
+    view_.unreadable = 4;
+  };
+  Deliver(kEventAccepted, 5);
+  EXPECT_EQ(window_.calls.size(), 1u);
+  EXPECT_EQ(navigation, 0);
+  EXPECT_EQ(port_.beeps, 1);
 }
 
 }  // namespace
