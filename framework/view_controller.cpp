@@ -180,9 +180,9 @@ void ViewController::Kill() {
   applied_ = false;
 }
 
-Outcome ViewController::Next() {
+Outcome ViewController::Read(bool forward) {
   for (;;) {
-    int32_t error = view_->Next();
+    int32_t error = forward ? view_->Next() : view_->Previous();
     if (error == kNoMoreRecords) return kOutcomeFailed;
     if (error != 0) {
       if (FileController* file = primary_file()) file->Raise(kMsgAbortReading);
@@ -194,19 +194,9 @@ Outcome ViewController::Next() {
   }
 }
 
-Outcome ViewController::Previous() {
-  for (;;) {
-    int32_t error = view_->Previous();
-    if (error == kNoMoreRecords) return kOutcomeFailed;
-    if (error != 0) {
-      if (FileController* file = primary_file()) file->Raise(kMsgAbortReading);
-      return kOutcomeNotUsable;
-    }
-    int judged = ScreenRecord();
-    if (judged == 0) return kOutcomeDone;
-    if (judged == 1) return kOutcomeFailed;
-  }
-}
+Outcome ViewController::Next() { return Read(true); }
+
+Outcome ViewController::Previous() { return Read(false); }
 
 void ViewController::Open() {
   if (opened) return;

@@ -118,6 +118,8 @@ class ViewController {
  protected:
   // A browse keeps its own kind of sort order.
   virtual std::unique_ptr<SortOrder> MakeSortOrder() { return std::make_unique<SortOrder>(); }
+  // Reads on in one direction, skipping what ScreenRecord rejects.
+  Outcome Read(bool forward);
   // Snapshot of the current range's values, to tell when they change.
   std::vector<std::string> RangeValues();
 
