@@ -70,7 +70,12 @@ void WindowObject::ReleaseResources() {
 LRESULT CALLBACK WindowObjectProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lparam);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    LONG_PTR object = reinterpret_cast<LONG_PTR>(create->lpCreateParams);
+    // An MDI child's creation data wraps the value it was created with.
+    if ((create->dwExStyle & WS_EX_MDICHILD) != 0 && object != 0) {
+      object = reinterpret_cast<const MDICREATESTRUCTA*>(object)->lParam;
+    }
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, object);
   }
   auto* window = reinterpret_cast<WindowObject*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (window != nullptr) {
@@ -93,6 +98,7 @@ LRESULT CALLBACK WindowObjectProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
       case WM_NCDESTROY:
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         window->hwnd_ = nullptr;
+        window->mdi_client_ = nullptr;
         break;
       default:
         break;
@@ -100,6 +106,12 @@ LRESULT CALLBACK WindowObjectProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
   }
   LRESULT result = 0;
   if (EngineHandleMessage(hwnd, msg, wparam, lparam, &result)) return result;
+  // The frame's client follows its size; an MDI child is moved, sized and
+  // activated within the client.
+  if (window != nullptr && window->mdi_client_ != nullptr) {
+    return DefFrameProcA(hwnd, window->mdi_client_, msg, wparam, lparam);
+  }
+  if ((GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_MDICHILD) != 0) return DefMDIChildProcA(hwnd, msg, wparam, lparam);
   return DefWindowProcA(hwnd, msg, wparam, lparam);
 }
 

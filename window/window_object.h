@@ -30,6 +30,8 @@ class WindowObject {
 
   bool IsOpen() const { return hwnd_ != nullptr; }
   HWND hwnd() const { return hwnd_; }
+  // The application frame's MDI client, nullptr for other windows.
+  HWND mdi_client() const { return mdi_client_; }
   const rsc::ResourceImage& image() const { return *image_; }
   const rsc::WindowRecord& record() const { return record_; }
   const rsc::DialogUnits& units() const { return units_; }
@@ -59,6 +61,7 @@ class WindowObject {
   void ReleaseResources();
 
   HWND hwnd_ = nullptr;
+  HWND mdi_client_ = nullptr;             // made by the frame, destroyed with it
   std::unique_ptr<rsc::ResourceImage> image_;
   rsc::WindowRecord record_;
   std::vector<std::unique_ptr<Control>> controls_;

@@ -16,9 +16,12 @@ namespace korvex {
 namespace {
 
 constexpr int kProgramIcon = 32523;
+constexpr int kMdiClientId = 0xCAC;
+constexpr UINT kFirstMdiChildId = 0xFF00;  // above every control number
 const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 HWND g_frame = nullptr;
+WindowObject* g_frame_object = nullptr;  // the open application frame
 HICON g_default_icon = nullptr;
 std::atomic<unsigned long> g_class_counter{0};
 
@@ -40,6 +43,11 @@ class WindowOpener {
     w_.record_ = w_.image_->Window(record);
     const rsc::WindowRecord& r = w_.record_;
     application_ = (r.flags & rsc::kWinFlagApplication) != 0;
+    // A window of another thread than the frame's opens inside the frame.
+    WindowObject* frame = g_frame_object;
+    if (frame != nullptr && (!frame->IsOpen() || frame->mdi_client() == nullptr)) frame = nullptr;
+    mdi_child_ = !application_ && owner_ == nullptr && frame != nullptr && (r.flags2 & rsc::kWin2Modal) == 0 &&
+                 WindowOpenError(WindowKind::kMdiChild) == 0;
     if (const int forbidden = WindowOpenError(application_ ? WindowKind::kFrame : WindowKind::kWindow)) {
       if (detail != nullptr) detail->clear();
       w_.ReleaseResources();
@@ -51,28 +59,43 @@ class WindowOpener {
     if (!RegisterWindowClass()) return Fail(detail, "RegisterClassA failed");
 
     const bool has_title = !r.title.empty();
-    const rsc::WindowStyle style = rsc::WindowStyleOf(r.flags, r.flags2, has_title, false);
-    HWND owner = owner_ != nullptr ? owner_->hwnd() : g_frame;
-    RECT frame = OuterRect(style, owner);
-    HWND hwnd = CreateWindowExA(style.ex_style, w_.class_name_.c_str(), r.title.c_str(), style.style, frame.left,
-                                frame.top, frame.right, frame.bottom, owner, nullptr, GetModuleHandleA(nullptr),
-                                &w_);
-    if (hwnd == nullptr) return Fail(detail, "CreateWindowExA failed");
+    rsc::WindowStyle style = rsc::WindowStyleOf(r.flags, r.flags2, has_title, mdi_child_);
+    HWND hwnd = nullptr;
+    if (mdi_child_) {
+      // Its own caption and close box, whatever the record says.
+      style.style |= WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
+      HWND client = frame->mdi_client();
+      RECT place = OuterRect(style, client, true);
+      hwnd = CreateMDIWindowA(w_.class_name_.c_str(), r.title.c_str(), style.style, place.left, place.top,
+                              place.right, place.bottom, client, GetModuleHandleA(nullptr),
+                              reinterpret_cast<LPARAM>(&w_));
+      if (hwnd == nullptr) return Fail(detail, "CreateMDIWindowA failed");
+      style.style |= static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)) & (WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE);
+    } else {
+      HWND owner = owner_ != nullptr ? owner_->hwnd() : g_frame;
+      if (owner != nullptr && !IsWindow(owner)) owner = nullptr;
+      RECT place = OuterRect(style, owner, false);
+      hwnd = CreateWindowExA(style.ex_style, w_.class_name_.c_str(), r.title.c_str(), style.style, place.left,
+                             place.top, place.right, place.bottom, owner, nullptr, GetModuleHandleA(nullptr), &w_);
+      if (hwnd == nullptr) return Fail(detail, "CreateWindowExA failed");
+    }
     w_.hwnd_ = hwnd;
     SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>(style.style));
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
     WindowEventState& events = *w_.events_;
     const bool size_events = (r.flags & rsc::kWinFlagReportsResize) != 0;
-    AttachWindow(hwnd, &events, nullptr);
+    AttachWindow(hwnd, &events, mdi_child_ ? &frame->events() : nullptr);
     SetWindowTraits(&events, size_events, application_);
     if (r.timer != 0) SetWindowTimer(&events, r.timer);
     // The engine raises the modal counter for a modal window while its loop runs.
     events.modal = (r.flags2 & rsc::kWin2Modal) != 0 || ModalCount() > 0;
 
     CreateControls(w_, r.first_control, nullptr);
+    if (application_ && !MakeMdiClient()) return Fail(detail, "the MDI client could not be made");
     QueueOpenEvents(&events, size_events);
     ShowWindow(hwnd, SW_SHOWNORMAL);
+    if (mdi_child_) SendMessageA(frame->mdi_client(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(hwnd), 0);
     return 0;
   }
 
@@ -80,7 +103,27 @@ class WindowOpener {
   int Fail(std::string* detail, const char* what) {
     if (detail != nullptr) *detail = what;
     CloseWindow(w_);
-    return application_ ? kErrorFrameCreate : kErrorWindowCreate;
+    if (application_) return kErrorFrameCreate;
+    return mdi_child_ ? kErrorMdiCreate : kErrorWindowCreate;
+  }
+
+  // The frame's client window, over the whole client area, holds the MDI
+  // children.
+  bool MakeMdiClient() {
+    RECT area{};
+    GetClientRect(w_.hwnd_, &area);
+    CLIENTCREATESTRUCT ccs{};
+    ccs.idFirstChild = kFirstMdiChildId;
+    HWND client = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                                  WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL |
+                                      WS_VISIBLE | MDIS_ALLCHILDSTYLES,
+                                  0, 0, area.right, area.bottom, w_.hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMdiClientId)),
+                                  GetModuleHandleA(nullptr), &ccs);
+    if (client == nullptr) return false;
+    w_.mdi_client_ = client;
+    g_frame_object = &w_;
+    return true;
   }
 
   void MakeFont() {
@@ -149,8 +192,9 @@ class WindowOpener {
   }
 
   // The outer rectangle (left, top, width, height) for the record's client
-  // size and position; defaults are centred on the owner or the work area.
-  RECT OuterRect(const rsc::WindowStyle& style, HWND owner) const {
+  // size and position; defaults are centred on the owner or the work area,
+  // or within the client area of `owner` for an MDI child (in_client).
+  RECT OuterRect(const rsc::WindowStyle& style, HWND owner, bool in_client) const {
     const rsc::WindowRecord& r = w_.record_;
     const rsc::DialogUnits& u = w_.units_;
     const bool default_width = r.rect.width == rsc::kDefaultCoordinate;
@@ -162,7 +206,8 @@ class WindowOpener {
     const int height = client.bottom - client.top;
     RECT out{0, 0, width, height};
     RECT area{};
-    if (owner == nullptr || !GetWindowRect(owner, &area)) SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const bool have_area = owner != nullptr && (in_client ? GetClientRect(owner, &area) : GetWindowRect(owner, &area));
+    if (!have_area) SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     out.left = r.rect.x == rsc::kDefaultCoordinate ? area.left + (area.right - area.left - width) / 2
                                                    : u.ToPixelsX(r.rect.x);
     out.top = r.rect.y == rsc::kDefaultCoordinate ? area.top + (area.bottom - area.top - height) / 2
@@ -175,6 +220,7 @@ class WindowOpener {
   WindowObject& w_;
   WindowObject* owner_;
   bool application_ = false;
+  bool mdi_child_ = false;
 };
 
 int OpenWindowFromImage(WindowObject& window, std::unique_ptr<rsc::ResourceImage> image, uint32_t record,
@@ -213,11 +259,14 @@ void OpenWindowOrRaise(WindowObject& window, const std::string& module_name, con
 }
 
 void CloseWindow(WindowObject& window) {
+  if (g_frame_object == &window) g_frame_object = nullptr;
   if (window.hwnd_ != nullptr) {
     HWND hwnd = window.hwnd_;
+    if (g_frame == hwnd) g_frame = nullptr;  // later windows must not name a dead owner
     DestroyWindow(hwnd);  // WM_DESTROY takes the window out of the engine
     window.hwnd_ = nullptr;
   }
+  window.mdi_client_ = nullptr;
   window.ReleaseResources();
 }
 

@@ -13,7 +13,9 @@ namespace korvex {
 
 // Opens window from the record labelled label in the resource of module_name.
 // owner: the window that owns it, nullptr for the application frame (when one
-// was set) or none. Answers 0, or the runtime error that stops the open with
+// was set) or none. Without an owner, a window opened on another thread than
+// the open application frame's is made an MDI child of the frame (unless it
+// is modal); the frame itself gets its MDI client. Answers 0, or the runtime error that stops the open with
 // *detail saying why: 535 when window is open already, 529 when the resource
 // or label is missing, the image is damaged or Win32 refuses the window.
 int OpenWindow(WindowObject& window, const std::string& module_name, const std::string& label,
