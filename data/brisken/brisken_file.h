@@ -112,6 +112,10 @@ class BriskenFile {
   // True while a failed commit leaves the state on disk to be read again.
   bool suspect() const { return suspect_; }
 
+  // Planned bytes of the pages changed since the last commit: they stay in
+  // memory until it, so a long run of changes commits now and then.
+  size_t pending_bytes() const { return pager_.cache().DirtyBytes(); }
+
   // Reads the header on disk again; when it changed, the cache is dropped and
   // the new header taken (recovering a cut-short commit first). A failed read
   // is check 1013. REQUIRES: no pending changes (they would be dropped).

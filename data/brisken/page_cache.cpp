@@ -35,14 +35,15 @@ size_t MachineShare() {
     unsigned long long mb = std::strtoull(env, &end, 10);
     if (end != env && *end == '\0' && mb > 0 && mb <= 64 * 1024) return size_t(mb * kMb);
   }
-  uint64_t share = PhysicalMemory() / 16;
-  return size_t(std::clamp<uint64_t>(share, 8 * kMb, 256 * kMb));
+  uint64_t share = PhysicalMemory() / 64;
+  return size_t(std::clamp<uint64_t>(share, 8 * kMb, 64 * kMb));
 }
 
 }  // namespace
 
 PageCache::Limits PageCache::LimitsForBytes(size_t clean_bytes) {
   Limits limits;
+  if (clean_bytes <= kCleanBytesBudget) return limits;  // the small cache
   limits.clean_bytes = std::max(clean_bytes, kCleanBytesBudget);
   // Decoded pages take more room than their planned size; small pages are
   // counted as a kilobyte each so that many tiny pages stay bounded too.
@@ -115,6 +116,12 @@ void PageCache::MarkDirty(Page* page) {
   clean_bytes_ -= std::min(clean_bytes_, page->planned_size());
   dirty_.splice(dirty_.begin(), clean_, page->lru_position);
   page->set_dirty(true);
+}
+
+size_t PageCache::DirtyBytes() const {
+  size_t bytes = 0;
+  for (const Page* p : dirty_) bytes += p->planned_size();
+  return bytes;
 }
 
 void PageCache::MarkAllClean() {

@@ -26,11 +26,13 @@ class PageCache {
     size_t max_pages = kMaxPages;
     size_t clean_bytes = kCleanBytesBudget;
   };
-  // The limits an open file gets: a share of the machine's memory (a sixteenth,
-  // between 8 MB and 256 MB), or KORVEX_BRISKEN_CACHE_MB megabytes when set,
-  // or what SetDefaultLimits chose.
+  // The limits an open file gets: a share of the machine's memory (a 64th,
+  // between 8 MB and 64 MB of planned page bytes; decoded pages take about four
+  // times that), or KORVEX_BRISKEN_CACHE_MB megabytes when set, or what
+  // SetDefaultBytes chose.
   static Limits DefaultLimits();
-  // Sets the limits later opened files get (0 bytes: back to the machine's share).
+  // Sets the limits later opened files get (0 bytes: back to the machine's
+  // share; up to kCleanBytesBudget: the small cache).
   static void SetDefaultBytes(size_t clean_bytes);
   static Limits LimitsForBytes(size_t clean_bytes);
 
@@ -58,6 +60,8 @@ class PageCache {
 
   size_t size() const { return count_; }
   size_t dirty_count() const { return dirty_.size(); }
+  // Planned bytes of the dirty pages (walks them).
+  size_t DirtyBytes() const;
   size_t clean_count() const { return clean_.size(); }
   // Dirty pages, least recently used first.
   std::vector<Page*> DirtyPages() const { return {dirty_.rbegin(), dirty_.rend()}; }

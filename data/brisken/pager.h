@@ -90,6 +90,7 @@ class Pager {
   size_t FreeSlotCount() const;
   const std::unordered_map<uint32_t, uint32_t>& parents() const { return parents_; }
   PageCache& cache() { return cache_; }
+  const PageCache& cache() const { return cache_; }
   // Changes whenever a page may have gone, moved or come (start, new and freed
   // pages, relocations): a position remembered in the tree holds while it stays.
   uint64_t shape_version() const { return shape_version_; }

@@ -29,7 +29,7 @@ void RecordTree::MoveToFront(size_t i) {
   finger_order_[0] = chosen;
 }
 
-Status RecordTree::FindLeaf(std::string_view h, Page** leaf) {
+Status RecordTree::FindLeaf(std::string_view h, Page** leaf, bool remember) {
   const uint64_t shape = pager_->shape_version();
   // Most recently used first; a hit moves to the front.
   for (size_t i = 0; i < kFingers; ++i) {
@@ -42,7 +42,8 @@ Status RecordTree::FindLeaf(std::string_view h, Page** leaf) {
   }
   std::vector<Step>& path = scratch_path_;
   Status s = Descend(h, &path, leaf);
-  if (!s.ok() || *leaf == nullptr) return s;
+  if (!s.ok() || *leaf == nullptr || !remember) return s;
+  const uint32_t leaf_address = path.back().address;
   // The least recently used (or a stale one) makes room at the front.
   MoveToFront(kFingers - 1);
   Finger& f = fingers_[finger_order_[0]];
@@ -50,10 +51,17 @@ Status RecordTree::FindLeaf(std::string_view h, Page** leaf) {
   f.has_lo = f.has_hi = false;
   // The tightest bounds of every level on the way (in a sound tree the deepest
   // level's; taking the tightest keeps a damaged tree answering as Descend does).
+  // Reading the index pages again may drop the leaf from the cache: it is
+  // loaded again at the end. A page that cannot be read leaves no finger.
   for (size_t i = 0; i + 1 < path.size(); ++i) {
     Page* index = nullptr;
-    s = pager_->Load(path[i].address, &index);
-    if (!s.ok()) return s;
+    if (!pager_->Load(path[i].address, &index).ok()) {
+      // The stale finger goes to the back, behind the valid ones.
+      uint8_t stale = finger_order_[0];
+      for (size_t k = 0; k + 1 < kFingers; ++k) finger_order_[k] = finger_order_[k + 1];
+      finger_order_[kFingers - 1] = stale;
+      return pager_->Load(leaf_address, leaf);
+    }
     size_t slot = path[i].slot;
     if (slot > 0) {
       std::string_view lo = index->record(slot).header();
@@ -66,10 +74,9 @@ Status RecordTree::FindLeaf(std::string_view h, Page** leaf) {
       f.has_hi = true;
     }
   }
-  f.leaf = (*leaf)->address();
+  f.leaf = leaf_address;
   f.shape = shape;
-  // The loads above may have dropped the leaf from the cache.
-  return pager_->Load(f.leaf, leaf);
+  return pager_->Load(leaf_address, leaf);
 }
 
 Status RecordTree::Neighbour(std::vector<Step>* path, bool forward, Page** leaf) {
@@ -103,7 +110,7 @@ Status RecordTree::Neighbour(std::vector<Step>* path, bool forward, Page** leaf)
 Status RecordTree::Get(std::string_view h, Record* out, bool* found) {
   *found = false;
   Page* leaf = nullptr;
-  Status s = FindLeaf(h, &leaf);
+  Status s = FindLeaf(h, &leaf, false);
   if (!s.ok() || leaf == nullptr) return s;
   size_t pos = leaf->LowerBound(h);
   if (pos < leaf->size() && CompareHeaders(leaf->record(pos).header(), h) == 0) {

@@ -55,8 +55,10 @@ class RecordTree {
   // Walks from the root to the leaf for h; path[0] is the root.
   Status Descend(std::string_view h, std::vector<Step>* path, Page** leaf);
   // The leaf for h, straight from a remembered leaf whose header range holds h
-  // when there is one, else by Descend (remembering the leaf's range).
-  Status FindLeaf(std::string_view h, Page** leaf);
+  // when there is one, else by Descend (remembering the leaf's range when
+  // remember is set: changes tend to come back to the same leaves, lookups
+  // scatter).
+  Status FindLeaf(std::string_view h, Page** leaf, bool remember = true);
   void MoveToFront(size_t order_position);
   // The leaf after (forward) or before the leaf at the path's end; *leaf null when none.
   Status Neighbour(std::vector<Step>* path, bool forward, Page** leaf);

@@ -10,6 +10,7 @@
 #include "data/brisken/bytes.h"
 #include "data/brisken/corruption_recorder_test_util.h"
 #include "data/brisken/memory_file_test_util.h"
+#include "data/brisken/page_cache.h"
 #include "data/brisken/tree_check.h"
 
 namespace korvex::brisken {
@@ -323,7 +324,17 @@ TEST(RecordTreeModelTest, RandomOperationsAgreeWithAnOrderedMap) {
 // A scan steps from the record it returned last; records inserted and removed
 // between steps (the next one among them, and enough to split and free pages)
 // must never make it skip or repeat one.
-TEST(RecordTreeModelTest, StepsAgreeWithAnOrderedMapWhileTheTreeChangesBetweenThem) {
+class RecordTreeStepTest : public ::testing::TestWithParam<size_t> {
+ protected:
+  void SetUp() override { PageCache::SetDefaultBytes(GetParam()); }
+  void TearDown() override { PageCache::SetDefaultBytes(1); }  // the tests' small cache
+};
+
+// Both with the small cache (pages dropped and read again between steps) and
+// with the machine's share.
+INSTANTIATE_TEST_SUITE_P(CacheSizes, RecordTreeStepTest, ::testing::Values(size_t{1}, size_t{0}));
+
+TEST_P(RecordTreeStepTest, StepsAgreeWithAnOrderedMapWhileTheTreeChangesBetweenThem) {
   auto f = NewFile();
   std::map<std::string, Record> model;
   std::mt19937 rng(777);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/brisken/brisken_file.h"
+#include "data/brisken/page_cache.h"
 #include "data/brisken/record_kinds.h"
 #include "data/brisken/table_catalog.h"
 #include "runtime/os/file.h"
@@ -151,12 +152,20 @@ TEST_F(CommandsTest, CreateImportExportAndCheckACustomerFile) {
   EXPECT_THAT(o.out, HasSubstr("3 records of 68 bytes, 5 fields, 5 keys, 0 memos"));
 }
 
+void SetWait(const char* seconds) {
+#if defined(_WIN32)
+  _putenv_s("BRISKEN_WAIT", seconds);
+#else
+  ::setenv("BRISKEN_WAIT", seconds, 1);
+#endif
+}
+
 // Another program that has the file open shuts the tool out only for a while:
 // it waits (BRISKEN_WAIT seconds) and then says the file is in use.
 TEST_F(CommandsTest, AFileHeldElsewhereIsWaitedForThenRefusedAsInUse) {
   MakeCustomers("1,Adams,East,555-2,80001\r\n");
   Write("more.csv", "CUS:CUSID,CUS:NAME\r\n2,Baker\r\n");
-  ::setenv("BRISKEN_WAIT", "0.3", 1);
+  SetWait("0.3");
   {
     std::unique_ptr<brisken::BriskenFile> holder;
     ASSERT_TRUE(brisken::BriskenFile::Open(Path("CUSTOMER.BKF"), 2 | brisken::mode::kDenyAll,
@@ -173,7 +182,7 @@ TEST_F(CommandsTest, AFileHeldElsewhereIsWaitedForThenRefusedAsInUse) {
     ASSERT_TRUE(holder->Close().ok());
   }
   // A holder that lets go while the tool waits: the import goes ahead.
-  ::setenv("BRISKEN_WAIT", "20", 1);
+  SetWait("20");
   auto holder = std::make_unique<std::unique_ptr<brisken::BriskenFile>>();
   ASSERT_TRUE(brisken::BriskenFile::Open(Path("CUSTOMER.BKF"), 2 | brisken::mode::kDenyAll,
                                          holder.get()).ok());
@@ -184,13 +193,36 @@ TEST_F(CommandsTest, AFileHeldElsewhereIsWaitedForThenRefusedAsInUse) {
   });
   Outcome o = Run(ImportCommand(), {Path("CUSTOMER"), Path("more.csv")});
   release.join();
-  ::unsetenv("BRISKEN_WAIT");
+  SetWait("");
   EXPECT_EQ(o.status, 0) << o.err;
   o = Run(ExportCommand(), {Path("CUSTOMER")});
   EXPECT_THAT(o.out, HasSubstr("2,Baker"));
   // A file that is not there is not waited for.
   o = Run(ExportCommand(), {Path("MISSING")});
   EXPECT_THAT(o.err, HasSubstr("no such file"));
+}
+
+// With little memory set aside, a long import is committed in parts and still
+// ends with every row, sound.
+TEST_F(CommandsTest, ALongImportIsWrittenInPartsAndEndsWhole) {
+  MakeCustomers("");
+  std::string rows = "CUS:CUSID,CUS:NAME,CUS:PHONE\r\n";
+  for (int i = 1; i <= 30000; ++i) {
+    rows += std::to_string(i) + ",Name " + std::to_string(i * 7919 % 30011) + "," +
+            std::to_string(i % 977) + "\r\n";
+  }
+  Write("many.csv", rows);
+  brisken::PageCache::SetDefaultBytes(1);  // the smallest: half a megabyte pending at most
+  Outcome o = Run(ImportCommand(), {Path("CUSTOMER"), Path("many.csv")});
+  brisken::PageCache::SetDefaultBytes(0);
+  ASSERT_EQ(o.status, 0) << o.err;
+  std::unique_ptr<brisken::BriskenFile> file;
+  ASSERT_TRUE(brisken::BriskenFile::Open(Path("CUSTOMER.BKF"), brisken::mode::kDenyWrite, &file).ok());
+  EXPECT_GT(file->header().change_counter, 3u);  // create, parts, the end
+  file.reset();
+  o = Run(CheckCommand(), {Path("CUSTOMER")});
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_THAT(o.out, HasSubstr("table UNNAMED: 30000 records"));
 }
 
 TEST_F(CommandsTest, DeclarationPrintsTheStoredDefinitionInTheDumpSyntax) {

@@ -2,7 +2,9 @@
 // new records. A row that cannot become a record is reported with its line
 // and reason and left out; the other rows are added.
 #include <cstdio>
+#include <string>
 
+#include "data/brisken/page_cache.h"
 #include "data/driver/error_codes.h"
 #include "runtime/os/file.h"
 #include "tools/brisken/command.h"
@@ -28,7 +30,10 @@ constexpr const char kUsage[] =
     "and the reason (wrong number of fields, a value that is not valid for its\n"
     "field or does not fit it, a repeated value of a key without DUP), and the\n"
     "import goes on with the next row. The records are written when the whole\n"
-    "CSV has been read; a failure of the file itself adds nothing.\n"
+    "CSV has been read, or in parts when the changes outgrow the memory set\n"
+    "aside for them (KORVEX_BRISKEN_CACHE_MB; a 64th of the machine's memory\n"
+    "by default); a failure of the file itself adds nothing after the last part\n"
+    "written.\n"
     "\n"
     "  --table NAME   the table (default: the file's only table, else UNNAMED)\n"
     "  --progress     a progress line on standard error every 5000 rows\n"
@@ -139,7 +144,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   std::vector<uint8_t> record(table->record_size());
   std::vector<std::vector<uint8_t>> memos;
   brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
-  uint64_t added = 0, rejected = 0;
+  uint64_t added = 0, rejected = 0, committed = 0;
+  const size_t commit_above = brisken::PageCache::DefaultLimits().clean_bytes / 2;
   Progress progress("import", parsed.Has("progress"), err);
   std::string reason;
   auto reject = [&](const std::string& why) {
@@ -151,8 +157,10 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     result = reader.Next(&fields);
     if (result == CsvReader::Result::kEnd) break;
     if (result == CsvReader::Result::kReadError) {
-      std::fprintf(err, "brisken import: %s: cannot be read; nothing was imported\n",
-                   shown_source.c_str());
+      std::fprintf(err, "brisken import: %s: cannot be read; %s\n", shown_source.c_str(),
+                   committed == 0 ? "nothing was imported"
+                                  : ("only the first " + std::to_string(committed) +
+                                     " rows added were written").c_str());
       return kExitFailed;
     }
     if (result == CsvReader::Result::kMalformed) {
@@ -183,12 +191,27 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
       continue;
     }
     if (code != 0) {
-      std::fprintf(err, "brisken import: %s line %d: %s; nothing was imported\n",
-                   shown_source.c_str(), reader.line(), ErrorMessage(code).c_str());
+      std::fprintf(err, "brisken import: %s line %d: %s; %s\n",
+                   shown_source.c_str(), reader.line(), ErrorMessage(code).c_str(),
+                   committed == 0 ? "nothing was imported"
+                                  : ("only the first " + std::to_string(committed) +
+                                     " rows added were written").c_str());
       return kExitFailed;
     }
     ++added;
     progress.Step(added);
+    // Changed pages stay in memory until a commit: a long import commits
+    // in parts so that its memory stays bounded.
+    if (added % 1024 == 0 && file->pending_bytes() > commit_above) {
+      brisken::Status s = file->Commit();
+      if (!s.ok()) {
+        std::fprintf(err, "brisken import: %s: the records could not be written (%s); "
+                     "%llu rows written before\n", target.path.c_str(),
+                     ErrorMessage(s.code()).c_str(), static_cast<unsigned long long>(committed));
+        return kExitFailed;
+      }
+      committed = added;
+    }
   }
   progress.Done(added);
   table.reset();
