@@ -23,17 +23,8 @@ MainFrame::MainFrame(AppEnvironment& environment, ProcedureWindow& window)
 }
 
 Outcome MainFrame::Init() {
-  AppErrors.SetProcedureName(kProcedureName);
-  request = CallRequest;
-  Outcome outcome = WindowController::Init();
+  Outcome outcome = BeginInit(kProcedureName, 1, window_.toolbar_port());
   if (outcome != kOutcomeDone) return outcome;
-  first_field = 1;
-  vcr_request = &NavigationRequest;
-  errors = &AppErrors;
-  toolbar_.Init(window_.toolbar_port());
-  AttachToolbar(&toolbar_);
-  CallRequest = 0;
-  CallResponse = 0;
   outcome = window_.Open();
   if (outcome != kOutcomeDone) return outcome;
   opened = 1;
@@ -43,12 +34,7 @@ Outcome MainFrame::Init() {
   return kOutcomeDone;
 }
 
-Outcome MainFrame::Kill() {
-  Outcome outcome = WindowController::Kill();
-  if (outcome != kOutcomeDone) return outcome;
-  AppErrors.SetProcedureName(kProcedureName, true);
-  return kOutcomeDone;
-}
+Outcome MainFrame::Kill() { return EndKill(kProcedureName); }
 
 void Main(AppEnvironment& environment) {
   std::unique_ptr<ProcedureWindow> window = environment.windows->NewWindow();

@@ -3,12 +3,11 @@
 #pragma once
 
 #include "app/window_system.h"
-#include "framework/browse_toolbar.h"
-#include "framework/window_controller.h"
+#include "app/procedure_controller.h"
 
 namespace korvex::app {
 
-class MainFrame : public framework::WindowController {
+class MainFrame : public ProcedureController {
  public:
   MainFrame(AppEnvironment& environment, ProcedureWindow& window);
   framework::Outcome Init() override;
@@ -18,7 +17,6 @@ class MainFrame : public framework::WindowController {
  private:
   AppEnvironment& environment_;
   ProcedureWindow& window_;
-  framework::BrowseToolbar toolbar_;
   bool shuffle_started_ = false;
 };
 

@@ -49,17 +49,8 @@ ShuffleWindow::~ShuffleWindow() = default;
 int ShuffleWindow::SelectedTab() { return Number(window(), kShuffleSheet, kPropSelectedTab); }
 
 Outcome ShuffleWindow::Init() {
-  AppErrors.SetProcedureName(kProcedureName);
-  request = CallRequest;
-  Outcome outcome = WindowController::Init();
+  Outcome outcome = BeginInit(kProcedureName, kShuffleList, window_.toolbar_port());
   if (outcome != kOutcomeDone) return outcome;
-  first_field = kShuffleList;
-  vcr_request = &NavigationRequest;
-  errors = &AppErrors;
-  toolbar_.Init(window_.toolbar_port());
-  AttachToolbar(&toolbar_);
-  CallRequest = 0;
-  CallResponse = 0;
   RegisterButton(kShuffleOk, framework::kResponseCancelled);
   // Without its files the window has nothing to show: it does not open, and no page load
   // reports the same failure again.
@@ -94,14 +85,13 @@ Outcome ShuffleWindow::Init() {
 }
 
 Outcome ShuffleWindow::Kill() {
-  Outcome outcome = WindowController::Kill();
+  Outcome outcome = EndKill(kProcedureName);
   if (outcome != kOutcomeDone) return outcome;
   if (state_.files_opened) {
     CustomerRelations.CloseWithRelated(false);
     state_.files_opened = false;
   }
   if (view_ != nullptr) view_->Close();
-  AppErrors.SetProcedureName(kProcedureName, true);
   return kOutcomeDone;
 }
 

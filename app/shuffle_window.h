@@ -9,12 +9,12 @@
 #include <string>
 
 #include "app/order_rotation.h"
+#include "app/procedure_controller.h"
 #include "app/window_system.h"
 #include "framework/browse_controller.h"
 #include "framework/browse_toolbar.h"
 #include "framework/key_locator.h"
 #include "framework/scroll_step.h"
-#include "framework/window_controller.h"
 #include "framework/window_resizer.h"
 #include "runtime/queue.h"
 
@@ -55,7 +55,7 @@ class CustomerBrowse : public framework::BrowseController {
   Queue* q = nullptr;  // Q: the procedure's queue
 };
 
-class ShuffleWindow : public framework::WindowController {
+class ShuffleWindow : public ProcedureController {
  public:
   ShuffleWindow(AppEnvironment& environment, ProcedureWindow& window, Queue& queue);
   ~ShuffleWindow() override;
@@ -82,7 +82,6 @@ class ShuffleWindow : public framework::WindowController {
   Queue& queue_;
   ShuffleState state_;
   std::unique_ptr<framework::ViewAccess> view_;  // CustomerView
-  framework::BrowseToolbar toolbar_;
   CustomerBrowse browse_;
   framework::AlphaScrollStep name_step_{1, 3};
   framework::NumericScrollStep order_step_{1};
