@@ -303,7 +303,7 @@ Status BriskenFile::Remove(std::string_view h, bool* found, Record* old) {
 }
 
 Status BriskenFile::Update(std::string_view h,
-                           const std::function<bool(const Record&, Record*)>& change,
+                           const std::function<bool(const RecordView&, Record*)>& change,
                            bool* found, Record* old) {
   *found = false;
   if (!writable_) return Status::Error(driver::kErrAccessDenied);

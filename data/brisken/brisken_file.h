@@ -80,7 +80,7 @@ class BriskenFile {
   // Replace and Remove hand the record they replaced or removed to *old when given.
   Status Replace(Record r, bool* found, Record* old = nullptr);
   Status Remove(std::string_view h, bool* found, Record* old = nullptr);
-  Status Update(std::string_view h, const std::function<bool(const Record&, Record*)>& change,
+  Status Update(std::string_view h, const std::function<bool(const RecordView&, Record*)>& change,
                 bool* found, Record* old);
 
   // Issues the next record or table number (the header's last issued number

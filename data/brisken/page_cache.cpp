@@ -60,11 +60,18 @@ PageCache::Limits PageCache::DefaultLimits() {
 void PageCache::SetDefaultBytes(size_t clean_bytes) { g_default_bytes.store(clean_bytes); }
 
 Page* PageCache::Find(uint32_t address) {
-  auto it = pages_.find(address);
-  if (it == pages_.end()) return nullptr;
-  Page* p = it->second.get();
-  std::list<Page*>& list = p->dirty() ? dirty_ : clean_;
-  if (list.begin() != p->lru_position) list.splice(list.begin(), list, p->lru_position);
+  Page* p = pages_.Find(address);
+  if (p == nullptr) return nullptr;
+  if (p->dirty()) {
+    // Exact order: a commit places pages in it.
+    if (dirty_.begin() != p->lru_position) dirty_.splice(dirty_.begin(), dirty_, p->lru_position);
+  } else if (tick_ - p->lru_tick > clean_.size() / 4) {
+    // At most tick_ - lru_tick pages went in front of it since it was put at
+    // the front: one within the first quarter is far from being trimmed, and
+    // moving it again would cost the list's cache misses on every lookup.
+    clean_.splice(clean_.begin(), clean_, p->lru_position);
+    p->lru_tick = ++tick_;
+  }
   return p;
 }
 
@@ -76,25 +83,22 @@ Page* PageCache::Insert(std::unique_ptr<Page> page) {
   } else {
     clean_.push_front(raw);
     raw->lru_position = clean_.begin();
+    raw->lru_tick = ++tick_;
     clean_bytes_ += raw->planned_size();
   }
-  pages_[raw->address()] = std::move(page);
+  pages_.Put(raw->address(), std::move(page));
   ++count_;
   return raw;
 }
 
 std::unique_ptr<Page> PageCache::Unlink(Page* page) {
-  auto it = pages_.find(page->address());
-  if (it == pages_.end() || it->second.get() != page) return nullptr;
-  std::unique_ptr<Page> owned = std::move(it->second);
-  pages_.erase(it);
-  return owned;
+  return pages_.Take(page->address(), page);
 }
 
 void PageCache::Rekey(Page* page, uint32_t new_address) {
   std::unique_ptr<Page> owned = Unlink(page);
   page->set_address(new_address);
-  pages_[new_address] = std::move(owned);
+  pages_.Put(new_address, std::move(owned));
 }
 
 void PageCache::Erase(Page* page) {
@@ -125,8 +129,11 @@ size_t PageCache::DirtyBytes() const {
 }
 
 void PageCache::MarkAllClean() {
-  for (Page* p : dirty_) {
+  // They go to the front in their order: the front one gets the latest tick.
+  for (auto it = dirty_.rbegin(); it != dirty_.rend(); ++it) {
+    Page* p = *it;
     p->set_dirty(false);
+    p->lru_tick = ++tick_;
     clean_bytes_ += p->planned_size();
   }
   clean_.splice(clean_.begin(), dirty_);
@@ -140,6 +147,7 @@ void PageCache::Trim(const Page* keep) {
     if (victim == keep) {
       if (clean_.size() == 1) break;
       clean_.splice(clean_.begin(), clean_, victim->lru_position);
+      victim->lru_tick = ++tick_;
       continue;
     }
     Erase(victim);
@@ -147,7 +155,7 @@ void PageCache::Trim(const Page* keep) {
 }
 
 void PageCache::Clear() {
-  pages_.clear();
+  pages_.Clear();
   clean_.clear();
   dirty_.clear();
   count_ = 0;

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "data/brisken/page.h"
+#include "data/brisken/page_table.h"
 
 namespace korvex::brisken {
 
@@ -70,10 +70,11 @@ class PageCache {
   std::unique_ptr<Page> Unlink(Page* page);
 
   Limits limits_;
-  std::unordered_map<uint32_t, std::unique_ptr<Page>> pages_;  // by address
+  PageTable pages_;  // by address
   std::list<Page*> clean_;  // most recently used first
   std::list<Page*> dirty_;  // most recently used first
   size_t count_ = 0;
+  uint64_t tick_ = 0;  // counts pages put at the front of the clean list
   size_t clean_bytes_ = 0;  // planned sizes of clean pages, as of their last listing
 };
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 namespace korvex::brisken {
 namespace {
 
@@ -12,6 +15,29 @@ TEST(RecordTest, HeadersCompareAsUnsignedBytesShorterFirst) {
   EXPECT_GT(CompareHeaders("\xF3", "\x10"), 0);  // unsigned
   EXPECT_EQ(CompareHeaders("abc", "abc"), 0);
   EXPECT_LT(CompareHeaders("", std::string_view("\0", 1)), 0);
+}
+
+TEST(RecordTest, HeaderComparisonAgreesWithBytewiseOrderAtEveryLengthAndPosition) {
+  // The comparison works eight bytes at a time: a difference in any byte of a
+  // word, high bytes and lengths around the word size must all order as bytes do.
+  std::mt19937 rng(7);
+  auto reference = [](std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+      auto x = static_cast<uint8_t>(a[i]), y = static_cast<uint8_t>(b[i]);
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string a(rng() % 20, '\0');
+    for (char& c : a) c = static_cast<char>(rng() % 4 == 0 ? 0x80 + rng() % 128 : 'a' + rng() % 3);
+    std::string b = a.substr(0, rng() % (a.size() + 1));
+    while (b.size() < a.size() + 2 && rng() % 3) b.push_back(static_cast<char>(rng()));
+    if (!b.empty() && rng() % 2) b[rng() % b.size()] ^= static_cast<char>(1 << (rng() % 8));
+    ASSERT_EQ(CompareHeaders(a, b), reference(a, b)) << round;
+    ASSERT_EQ(CompareHeaders(b, a), reference(b, a)) << round;
+  }
 }
 
 TEST(RecordTest, AreaSharesPrefixesAndRepeatsLengthsOnlyWhenTheyChange) {

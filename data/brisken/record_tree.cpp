@@ -247,7 +247,7 @@ Status RecordTree::Replace(Record r, bool* found, Record* old) {
 }
 
 Status RecordTree::Update(std::string_view h,
-                          const std::function<bool(const Record&, Record*)>& change,
+                          const std::function<bool(const RecordView&, Record*)>& change,
                           bool* found, Record* old) {
   *found = false;
   Page* leaf = nullptr;

@@ -37,7 +37,7 @@ class RecordTree {
   // Rewrites the record with header h as change makes it from the stored one
   // (same header). change answers false to leave it as it is. *found false
   // when absent; the record as it was goes to *old when it changed.
-  Status Update(std::string_view h, const std::function<bool(const Record&, Record*)>& change,
+  Status Update(std::string_view h, const std::function<bool(const RecordView&, Record*)>& change,
                 bool* found, Record* old);
   // Removes the record with header h; *found false when absent. The record
   // removed goes to *old when given.

@@ -101,7 +101,7 @@ TEST(RecordTreeTest, LowestRecordChangesReachTheIndexAndEmptiedPagesGo) {
   ExpectSound(f.get(), false, 391);
   // Removing the lowest record of a later page replaces its index record.
   uint32_t child = root->child(1);
-  std::string index = root->record(1).bytes;
+  std::string index(root->record(1).bytes);
   bool found = false;
   ASSERT_TRUE(f->Remove(index, &found).ok());
   ASSERT_TRUE(found);
@@ -111,7 +111,7 @@ TEST(RecordTreeTest, LowestRecordChangesReachTheIndexAndEmptiedPagesGo) {
   Page* page = nullptr;
   ASSERT_TRUE(f->pager().Load(child, &page).ok());
   std::vector<std::string> headers;
-  for (const Record& r : page->records()) headers.emplace_back(r.header());
+  for (size_t i = 0; i < page->size(); ++i) headers.emplace_back(page->record(i).header());
   for (const std::string& h : headers) ASSERT_TRUE(f->Remove(h, &found).ok() && found);
   EXPECT_EQ(f->pager().parents().size(), pages_before - 1);
   EXPECT_FALSE(f->pager().parents().count(child));

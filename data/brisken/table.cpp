@@ -311,7 +311,7 @@ int32_t Table::AdjustCounter(uint8_t kind, int delta) {
   Record old;
   Status s = file_->Update(
       CounterHeader(number_, kind),
-      [&](const Record& stored, Record* next) {
+      [&](const RecordView& stored, Record* next) {
         uint32_t count = 0, second = 0;
         valid = ParseCounterData(stored.data(), &count, &second);
         if (!valid) return false;

@@ -60,7 +60,9 @@ Status CheckTree(Pager* pager, bool committed, TreeReport* report) {
     if (page->empty()) return Fail(report, "empty page", v.address);
     if (page->NeedsSplit()) return Fail(report, "page above its split bound", v.address);
     size_t planned = kPageHeaderSize;
-    for (const Record& r : page->records()) planned += r.bytes.size() + 5 + (page->is_index() ? 4 : 0);
+    for (size_t i = 0; i < page->size(); ++i) {
+      planned += page->record(i).bytes.size() + 5 + (page->is_index() ? 4 : 0);
+    }
     if (planned != page->planned_size()) return Fail(report, "planned size wrong", v.address);
     if (v.level >= 0 && page->record(0).header() != v.index) {
       return Fail(report, "index record differs from the child's lowest header", v.address);
@@ -80,7 +82,8 @@ Status CheckTree(Pager* pager, bool committed, TreeReport* report) {
       if (SizeClassFor(image.size()) != cls) return Fail(report, "page in a foreign region", v.address);
     }
     if (page->is_index()) {
-      for (const Record& r : page->records()) {
+      for (size_t i = 0; i < page->size(); ++i) {
+        const RecordView r = page->record(i);
         if (r.header_len != r.bytes.size()) return Fail(report, "index record with data", v.address);
       }
       // Children in reverse so that they are visited in order.
@@ -90,7 +93,8 @@ Status CheckTree(Pager* pager, bool committed, TreeReport* report) {
       }
       continue;
     }
-    for (const Record& r : page->records()) {
+    for (size_t i = 0; i < page->size(); ++i) {
+      const RecordView r = page->record(i);
       if (have_previous && CompareHeaders(previous, r.header()) >= 0) {
         return Fail(report, "records out of order across pages", v.address);
       }
