@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The brisken tool against the sqlite3 shell on the same customers, whole
 # processes timed in turn (each pair brisken then sqlite3, ROUNDS times; the
-# median of each side is reported, and sqlite3 time / brisken time: above 1
-# means brisken is faster). Peak resident memory of each process from
-# /usr/bin/time.
+# median of each side is reported, with microseconds per record, and sqlite3
+# time / brisken time: above 1 means brisken is faster). Peak resident memory
+# of each process (for the import, of create and import, whichever is larger)
+# from /usr/bin/time. The machine's load average is printed before and after:
+# other work on the machine slows both sides, not always alike.
 #
 #   import: brisken create + brisken import   vs  sqlite3 schema + .import
 #   export: brisken export --key CUS:BYNAME    vs  SELECT ... ORDER BY name COLLATE NOCASE
@@ -13,6 +15,8 @@
 # indexes that leave out blank values) and its default durability.
 #
 # usage: bench/brisken_tool_vs_sqlite3.sh [RECORDS] [ROUNDS]   (default 100000 3)
+# e.g. 10000 5, 100000 3, 1000000 1 (a million takes a few minutes and about
+# 250 MB of disk space in the temporary folder).
 # BRISKEN names the tool (default build/bench/tools/brisken/brisken, an
 # optimised build: scripts/bench.sh builds it).
 set -euo pipefail
@@ -23,6 +27,8 @@ tool=${BRISKEN:-$root/build/bench/tools/brisken/brisken}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+echo "load average before: $(load)"
 
 awk -v n="$n" 'BEGIN {
   print "CUS:CUSID,CUS:NAME,CUS:SUBURB,CUS:PHONE,CUS:STARTDATE"
@@ -40,16 +46,21 @@ CREATE INDEX bysuburb ON customer(suburb COLLATE NOCASE) WHERE suburb <> '';
 CREATE UNIQUE INDEX byid ON customer(cusid) WHERE cusid <> 0;
 EOF
 
-# run NAME COMMAND...: appends "seconds peak_kb" to NAME.times
+# run NAME COMMAND...: appends "seconds peak_kb" to NAME.times (the seconds
+# of the whole process, /usr/bin/time included)
 run() {
   local name=$1
   shift
-  /usr/bin/time -f "%e %M" -o time.out "$@" > /dev/null 2> err.out || {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f "%M" -o time.out "$@" > /dev/null 2> err.out || {
     echo "$name failed:" >&2
     cat err.out >&2
     exit 1
   }
-  cat time.out >> "$name.times"
+  end=$(date +%s%N)
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) / 1e9 }') $(cat time.out)" \
+    >> "$name.times"
 }
 
 brisken_import() {
@@ -73,14 +84,18 @@ done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 peak() { awk '{ if ($2 > m) m = $2 } END { print m }'; }
-printf "%d records, %d rounds (median seconds, peak KB)\n" "$n" "$rounds"
-printf "%-8s %10s %10s %10s %10s %14s\n" work brisken sqlite3 brisken_kb sqlite_kb sqlite/brisken
+echo "load average after: $(load)"
+printf "%d records, %d rounds (median seconds, microseconds per record, peak KB)\n" "$n" "$rounds"
+printf "%-8s %9s %9s %8s %8s %10s %10s %14s\n" work brisken sqlite3 b_us/rec s_us/rec brisken_kb \
+  sqlite_kb sqlite/brisken
 for work in import export check; do
   b=$(cut -d' ' -f1 brisken_$work.times | median)
   s=$(cut -d' ' -f1 sqlite_$work.times | median)
   bk=$(peak < brisken_$work.times)
   sk=$(peak < sqlite_$work.times)
-  printf "%-8s %10s %10s %10s %10s %14s\n" "$work" "$b" "$s" "$bk" "$sk" \
+  printf "%-8s %9s %9s %8s %8s %10s %10s %14s\n" "$work" "$b" "$s" \
+    "$(awk -v t="$b" -v n="$n" 'BEGIN { printf "%.2f", t * 1e6 / n }')" \
+    "$(awk -v t="$s" -v n="$n" 'BEGIN { printf "%.2f", t * 1e6 / n }')" "$bk" "$sk" \
     "$(awk -v b="$b" -v s="$s" 'BEGIN { if (b > 0) printf "%.2f", s / b; else print "-" }')"
 done
 bsize=$(stat -c %s CUSTOMER.BKF)

@@ -4,6 +4,8 @@
 // numbers issued. The exit status is 0 only for a sound file.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -81,15 +83,43 @@ struct Entry {
   bool operator<(const Entry& other) const { return header < other.header; }
 };
 
+// A key's entries as the walk meets them, kept compactly: the part of each
+// header after the table and key numbers (one length for all, once the
+// wrong-length ones are reported), back to back. The data records, which come
+// after the key entries, are compared with them on the way: a streaming merge
+// by record number. Only a key where that finds a difference has its entries
+// gathered again and compared entry by entry, so that a sound file never
+// costs a string per entry.
+struct KeyEntries {
+  size_t width = 0;               // bytes of an entry after the table and key numbers
+  uint64_t count = 0;             // entries in the file (of the right length)
+  std::string bytes;              // their headers' rest, in the file's order
+  std::vector<uint32_t> records;  // the record each points at, in the same order
+  // (record << 32 | entry index) by record; empty while `records` is ascending
+  std::vector<uint64_t> by_record;
+  bool ordered = false;           // by_record made (the data records have begun)
+  size_t next = 0;                // the merge's position in record order
+  bool exact = true;              // every entry matched its record's so far
+  std::string scratch;            // an expected entry
+
+  size_t kept() const { return by_record.empty() ? records.size() : by_record.size(); }
+  uint32_t RecordAt(size_t i) const {
+    return by_record.empty() ? records[i] : static_cast<uint32_t>(by_record[i] >> 32);
+  }
+  size_t EntryAt(size_t i) const {
+    return by_record.empty() ? i : static_cast<size_t>(by_record[i] & 0xFFFFFFFFu);
+  }
+};
+
 struct TableState {
   std::string name;
   uint32_t number = 0;
   std::unique_ptr<brisken::Table> table;  // null when the definition is unreadable
   std::vector<brisken::KeyEncoder> keys;
   std::vector<bool> key_ok;
-  std::vector<std::vector<Entry>> found;     // per key: entries in the file
-  std::vector<std::vector<Entry>> expected;  // per key: entries the data records call for
+  std::vector<KeyEntries> entries;           // per key
   std::vector<uint32_t> records;             // data record numbers, ascending
+  bool records_in_order = true;
   std::map<uint8_t, std::pair<uint32_t, uint32_t>> counters;  // counted kind -> count, second
   std::vector<uint16_t> definition_blocks;
   std::map<std::pair<uint32_t, uint8_t>, std::vector<std::pair<uint16_t, std::string>>> memos;
@@ -113,11 +143,56 @@ void Prepare(TableState* t, brisken::BriskenFile* file, Report* report) {
   const driver::FileDeclaration& decl = t->table->declaration();
   t->keys.resize(decl.keys.size());
   t->key_ok.assign(decl.keys.size(), false);
-  t->found.resize(decl.keys.size());
-  t->expected.resize(decl.keys.size());
+  t->entries.resize(decl.keys.size());
   for (size_t k = 0; k < decl.keys.size(); ++k) {
     t->key_ok[k] = t->keys[k].Init(decl, t->table->layout(), decl.keys[k]) == 0;
+    t->entries[k].width = t->keys[k].length() + (t->keys[k].allows_duplicates() ? 4 : 0);
   }
+}
+
+// Whether key k is compared with the records: a readable key kept in the file.
+bool Compared(const TableState& t, size_t k) {
+  return t.key_ok[k] && (t.table->declaration().keys[k].flags & driver::kKeyIndex) == 0;
+}
+
+// The entries in the order of the records they point at, for the merge.
+void OrderByRecord(KeyEntries* e) {
+  e->ordered = true;
+  if (std::is_sorted(e->records.begin(), e->records.end())) return;
+  e->by_record.resize(e->records.size());
+  for (size_t i = 0; i < e->records.size(); ++i) {
+    e->by_record[i] = uint64_t{e->records[i]} << 32 | i;
+  }
+  std::sort(e->by_record.begin(), e->by_record.end());
+  std::vector<uint32_t>().swap(e->records);
+}
+
+// The entry record r calls for (none for an empty OPT value) against the
+// entry of the file that points at r.
+void MergeRecord(const brisken::KeyEncoder& key, std::string_view data, uint32_t r,
+                 const CharTables& tables, KeyEntries* e) {
+  // An entry pointing at no record there is (or a second one at a record).
+  if (e->next < e->kept() && e->RecordAt(e->next) < r) e->exact = false;
+  if (!e->exact) return;
+  const bool has_entry = e->next < e->kept() && e->RecordAt(e->next) == r;
+  if (key.optional() && key.IsEmpty(data)) {
+    if (has_entry) e->exact = false;
+    return;
+  }
+  if (!has_entry) {
+    e->exact = false;
+    return;
+  }
+  e->scratch.clear();
+  key.Encode(data, tables, &e->scratch);
+  if (key.allows_duplicates()) brisken::AppendBe32(&e->scratch, r);
+  if (e->scratch.size() != e->width ||
+      std::memcmp(e->scratch.data(), e->bytes.data() + e->EntryAt(e->next) * e->width,
+                  e->width) != 0) {
+    e->exact = false;
+    return;
+  }
+  ++e->next;
 }
 
 void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
@@ -141,12 +216,23 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
                       "an entry of the wrong length (" + Hex(r.header()) + ")");
         return;
       }
-      t->found[k].push_back({std::string(r.header()), brisken::KeyEntryRecordNumber(r)});
+      KeyEntries& e = t->entries[k];
+      ++e.count;
+      if (!Compared(*t, k) || !e.exact) return;
+      // The file's order is the headers' order: each entry follows the last.
+      if (e.count > 1 &&
+          std::memcmp(p.rest.data(), e.bytes.data() + e.bytes.size() - e.width, e.width) <= 0) {
+        e.exact = false;
+        return;
+      }
+      e.bytes.append(p.rest);
+      e.records.push_back(brisken::KeyEntryRecordNumber(r));
       return;
     }
     case ParsedHeader::Kind::kData: {
       if (!t->records.empty() && t->records.back() >= p.record) {
         report->Fault(where, "data records out of order");
+        t->records_in_order = false;
       }
       t->records.push_back(p.record);
       if (!t->table) return;
@@ -157,13 +243,11 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
         return;
       }
       for (size_t k = 0; k < t->keys.size(); ++k) {
-        if (!t->key_ok[k]) continue;
-        if ((t->table->declaration().keys[k].flags & driver::kKeyIndex) != 0) continue;
-        brisken::Record entry;
-        if (t->keys[k].BuildEntry(r.data(), tables, t->number, static_cast<uint8_t>(k + 1),
-                                  p.record, &entry)) {
-          t->expected[k].push_back({std::string(entry.header()), p.record});
-        }
+        if (!Compared(*t, k)) continue;
+        KeyEntries& e = t->entries[k];
+        if (!e.ordered) OrderByRecord(&e);
+        if (!t->records_in_order) e.exact = false;
+        MergeRecord(t->keys[k], r.data(), p.record, tables, &e);
       }
       return;
     }
@@ -194,9 +278,8 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
 // When every record has exactly one entry of the right length but some hold
 // other bytes than this program's collation and case tables give, the key was
 // built under another locale: the number of such entries, else 0.
-size_t EntriesOfAnotherCollation(const TableState& t, size_t k) {
-  const std::vector<Entry>& found = t.found[k];
-  const std::vector<Entry>& expected = t.expected[k];
+size_t EntriesOfAnotherCollation(const std::vector<Entry>& found,
+                                 const std::vector<Entry>& expected) {
   if (found.empty() || found.size() != expected.size()) return 0;
   std::map<uint32_t, const std::string*> wanted;
   for (const Entry& e : expected) {
@@ -213,11 +296,52 @@ size_t EntriesOfAnotherCollation(const TableState& t, size_t k) {
   return differing;
 }
 
-// Compares the entries a key has with those its records call for.
-void CompareKey(const TableState& t, size_t k, Report* report) {
+// Gathers key k's entries and the entries its data records call for again,
+// as whole headers, for the comparison entry by entry. Entries of the wrong
+// length and records of the wrong size were reported by the first pass.
+void GatherKey(brisken::BriskenFile* file, const TableState& t, size_t k, const CharTables& tables,
+               std::vector<Entry>* found, std::vector<Entry>* expected) {
+  const brisken::KeyEncoder& key = t.keys[k];
+  auto walk = [&](uint8_t kind,
+                  const std::function<void(const brisken::Record&, const ParsedHeader&)>& take) {
+    const std::string prefix = brisken::KindPrefix(t.number, kind);
+    std::string at = prefix;
+    bool after = false;
+    for (;;) {
+      brisken::Record r;
+      bool got = false;
+      if (!file->Seek(at, after, &r, &got).ok() || !got) return;
+      if (r.header().substr(0, prefix.size()) != prefix) return;
+      after = true;
+      at.assign(r.header());
+      take(r, brisken::ParseHeader(r.header()));
+    }
+  };
+  walk(static_cast<uint8_t>(k + 1), [&](const brisken::Record& r, const ParsedHeader& p) {
+    size_t want = key.length() + (key.allows_duplicates() ? 4 : 0);
+    size_t data = key.allows_duplicates() ? 0 : 4;
+    if (p.kind != ParsedHeader::Kind::kKeyEntry || p.rest.size() != want ||
+        r.data().size() != data) {
+      return;
+    }
+    found->push_back({std::string(r.header()), brisken::KeyEntryRecordNumber(r)});
+  });
+  walk(brisken::kind::kData, [&](const brisken::Record& r, const ParsedHeader& p) {
+    if (p.kind != ParsedHeader::Kind::kData || r.data().size() != t.table->record_size()) return;
+    brisken::Record entry;
+    if (key.BuildEntry(r.data(), tables, t.number, static_cast<uint8_t>(k + 1), p.record,
+                       &entry)) {
+      expected->push_back({std::string(entry.header()), p.record});
+    }
+  });
+}
+
+// Compares a key's entries, as whole headers, with those its records call
+// for, and reports every difference in the order of the key.
+void CompareEntries(const TableState& t, size_t k, const std::vector<Entry>& found,
+                    std::vector<Entry> expected, Report* report) {
   const std::string where = "table " + t.name + " key " + KeyLabel(t, k);
   const driver::KeyDeclaration& decl = t.table->declaration().keys[k];
-  std::vector<Entry> expected = t.expected[k];
   std::stable_sort(expected.begin(), expected.end());
   for (size_t i = 1; i < expected.size(); ++i) {
     if (expected[i].header == expected[i - 1].header) {
@@ -226,9 +350,8 @@ void CompareKey(const TableState& t, size_t k, Report* report) {
                                " share a value though the key allows no duplicates");
     }
   }
-  const std::vector<Entry>& found = t.found[k];
   const bool dup = (decl.flags & driver::kKeyDup) != 0;
-  size_t stale = EntriesOfAnotherCollation(t, k);
+  size_t stale = EntriesOfAnotherCollation(found, expected);
   if (stale > 0) {
     report->Fault(where, "keys were built with another collation: rebuild (" +
                              std::to_string(stale) + " of " + std::to_string(found.size()) +
@@ -260,15 +383,29 @@ void CompareKey(const TableState& t, size_t k, Report* report) {
       ++j;
     }
   }
+}
+
+// Checks a key's entries against its records and its counter. The merge of
+// the walk settles a sound key; any difference is looked at entry by entry.
+void CompareKey(brisken::BriskenFile* file, const TableState& t, size_t k,
+                const CharTables& tables, Report* report) {
+  const KeyEntries& e = t.entries[k];
+  if (!e.exact || e.next != e.kept() || e.kept() != e.count) {
+    std::vector<Entry> found, expected;
+    GatherKey(file, t, k, tables, &found, &expected);
+    CompareEntries(t, k, found, std::move(expected), report);
+  }
   auto counter = t.counters.find(static_cast<uint8_t>(k + 1));
   uint32_t counted = counter == t.counters.end() ? 0 : counter->second.first;
-  if (counted != found.size()) {
-    report->Fault(where, "the counter says " + std::to_string(counted) + " entries; there are " +
-                             std::to_string(found.size()));
+  if (counted != e.count) {
+    report->Fault("table " + t.name + " key " + KeyLabel(t, k),
+                  "the counter says " + std::to_string(counted) + " entries; there are " +
+                      std::to_string(e.count));
   }
 }
 
-void Finish(const TableState& t, uint32_t last_number, const CharTables& tables, Report* report) {
+void Finish(brisken::BriskenFile* file, const TableState& t, uint32_t last_number,
+            const CharTables& tables, Report* report) {
   const std::string where = "table " + t.name;
   uint64_t before = report->faults();
   for (size_t b = 0; b < t.definition_blocks.size(); ++b) {
@@ -298,10 +435,10 @@ void Finish(const TableState& t, uint32_t last_number, const CharTables& tables,
   }
   uint64_t entries = 0;
   for (size_t k = 0; k < decl.keys.size(); ++k) {
-    entries += t.found[k].size();
+    entries += t.entries[k].count;
     if ((decl.keys[k].flags & driver::kKeyIndex) != 0) {
       // An index is built on demand and kept apart from the file.
-      if (!t.found[k].empty()) {
+      if (t.entries[k].count != 0) {
         report->Fault(where + " key " + KeyLabel(t, k), "an index has entries in the file");
       }
       continue;
@@ -310,7 +447,7 @@ void Finish(const TableState& t, uint32_t last_number, const CharTables& tables,
       report->Fault(where + " key " + KeyLabel(t, k), "its components cannot be read");
       continue;
     }
-    CompareKey(t, k, report);
+    CompareKey(file, t, k, tables, report);
   }
   const bool oem = (decl.attributes & driver::kFileOem) != 0;
   for (const auto& [owner, pieces] : t.memos) {
@@ -469,7 +606,7 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     }
   }
   for (const auto& [number, t] : states) {
-    if (!t.name.empty()) Finish(t, last_number, *tables, &report);
+    if (!t.name.empty()) Finish(file.get(), t, last_number, *tables, &report);
   }
 
   if (report.faults() == 0) {

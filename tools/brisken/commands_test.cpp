@@ -503,6 +503,31 @@ TEST_F(CheckFaultTest, AStaleEntryAndAWrongCounterAreFound) {
   EXPECT_THAT(report, HasSubstr("the counter says 5 records; there are 3"));
 }
 
+TEST_F(CheckFaultTest, AnEntryPointingAtAnotherRecordIsNamedAndNothingElse) {
+  uint32_t adams = 0, baker = 0;
+  Damage([&](brisken::BriskenFile* file, uint32_t table) {
+    // BYNAME (no DUP) keeps the record number in the entry's data: Adams's
+    // entry is made to point at Baker's record.
+    brisken::Record first, second;
+    bool found = false;
+    ASSERT_TRUE(file->Seek(brisken::KindPrefix(table, 1), false, &first, &found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(file->Seek(first.header(), true, &second, &found).ok());
+    ASSERT_TRUE(found);
+    adams = brisken::KeyEntryRecordNumber(first);
+    baker = brisken::KeyEntryRecordNumber(second);
+    std::string data;
+    brisken::AppendBe32(&data, baker);
+    ASSERT_TRUE(file->Replace(brisken::MakeRecord(std::string(first.header()), data), &found).ok());
+    ASSERT_TRUE(found);
+  });
+  std::string report = Check();
+  EXPECT_EQ(report.find("FAULT"), report.rfind("FAULT")) << report;  // exactly one fault
+  EXPECT_THAT(report, HasSubstr("FAULT table UNNAMED key CUS:BYNAME: the entry of record " +
+                                std::to_string(adams) + " points at record " +
+                                std::to_string(baker) + "\n"));
+}
+
 TEST_F(CheckFaultTest, OrphanRecordsAndStrayMemoPiecesAreFound) {
   Damage([](brisken::BriskenFile* file, uint32_t table) {
     bool inserted = false;

@@ -45,8 +45,45 @@ void CsvReader::SkipLine() {
   }
 }
 
+namespace {
+
+// The bytes that end a run of plain field text.
+struct Stops {
+  bool unquoted[256] = {};  // , CR LF and a stray quote
+  bool quoted[256] = {};    // the quote and line ends (counted)
+  bool needs_quotes[256] = {};
+  constexpr Stops() {
+    for (unsigned char c : {',', '"', '\r', '\n'}) unquoted[c] = needs_quotes[c] = true;
+    for (unsigned char c : {'"', '\r', '\n'}) quoted[c] = true;
+  }
+};
+constexpr Stops kStops;
+
+// The field slot n of *fields, emptied; the strings keep their capacity from
+// row to row.
+std::string& Slot(std::vector<std::string>* fields, size_t n) {
+  if (n < fields->size()) {
+    (*fields)[n].clear();
+    return (*fields)[n];
+  }
+  return fields->emplace_back();
+}
+
+}  // namespace
+
+size_t CsvReader::TakeRun(const bool (&stop)[256], std::string* field) {
+  size_t start = pos_;
+  size_t p = pos_;
+  const size_t end = buffer_.size();
+  const char* data = buffer_.data();
+  while (p < end && !stop[static_cast<unsigned char>(data[p])]) ++p;
+  field->append(data + start, p - start);
+  pos_ = p;
+  return p - start;
+}
+
 CsvReader::Result CsvReader::Next(std::vector<std::string>* fields) {
-  fields->clear();
+  size_t n = 0;
   error_.clear();
   if (!started_) {
     started_ = true;
@@ -72,17 +109,25 @@ CsvReader::Result CsvReader::Next(std::vector<std::string>* fields) {
     c = Get();
   }
   record_line_ = line_;
-  if (c < 0) return read_error_ ? Result::kReadError : Result::kEnd;
+  if (c < 0) {
+    fields->clear();
+    return read_error_ ? Result::kReadError : Result::kEnd;
+  }
 
-  std::string field;
+  auto fail = [&](Result result) {
+    fields->resize(n);
+    return result;
+  };
   for (;;) {
-    // c is the first byte of a field.
+    // c is the first byte of a field, already taken.
+    std::string& field = Slot(fields, n++);
     if (c == '"') {
       for (;;) {
+        TakeRun(kStops.quoted, &field);
         c = Get();
         if (c < 0) {
           error_ = "a quoted field is not closed before the end of the input";
-          return read_error_ ? Result::kReadError : Result::kMalformed;
+          return fail(read_error_ ? Result::kReadError : Result::kMalformed);
         }
         if (c == '"') {
           if (Peek() == '"') {
@@ -99,33 +144,40 @@ CsvReader::Result CsvReader::Next(std::vector<std::string>* fields) {
       if (c != ',' && c >= 0 && c != '\n' && c != '\r') {
         error_ = "text follows the closing quote of a field";
         SkipLine();
-        return Result::kMalformed;
+        return fail(Result::kMalformed);
       }
     } else {
       while (c >= 0 && c != ',' && c != '\n' && c != '\r') {
         if (c == '"') {
           error_ = "a quote inside an unquoted field";
           SkipLine();
-          return Result::kMalformed;
+          return fail(Result::kMalformed);
         }
         field.push_back(static_cast<char>(c));
+        TakeRun(kStops.unquoted, &field);
         c = Get();
       }
     }
-    fields->push_back(std::move(field));
-    field.clear();
     if (c == ',') {
       c = Get();
       continue;
     }
     if (c >= 0) EndOfLine(c);
+    fields->resize(n);
     if (read_error_) return Result::kReadError;
     return Result::kRecord;
   }
 }
 
 void AppendCsvField(std::string* line, std::string_view value) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+  bool plain = true;
+  for (char c : value) {
+    if (kStops.needs_quotes[static_cast<unsigned char>(c)]) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
     line->append(value);
     return;
   }

@@ -41,6 +41,9 @@ class CsvReader {
   // Skips to the end of the current line (quotes no longer count).
   void SkipLine();
   bool EndOfLine(int c);  // consumes the LF of a CR LF; counts the line
+  // Appends the bytes from the current position up to the first one marked in
+  // stop (or the end of the buffer) to *field and moves past them.
+  size_t TakeRun(const bool (&stop)[256], std::string* field);
 
   std::string buffer_;
   size_t pos_ = 0;

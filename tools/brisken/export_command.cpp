@@ -244,23 +244,29 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     return static_cast<unsigned long>(n);
   };
 
+  constexpr size_t kChunk = 256 * 1024;
   std::string chunk;
   bool write_failed = false;
   auto flush = [&](bool always) {
-    if (!always && chunk.size() < 65536) return;
+    if (!always && chunk.size() < kChunk) return;
     if (!chunk.empty() && std::fwrite(chunk.data(), 1, chunk.size(), to) != chunk.size()) {
       write_failed = true;
     }
     chunk.clear();
   };
 
-  std::vector<std::string> row;
+  // One buffer for the whole output, written in large pieces; the values
+  // go into it straight from the record, through one reused text.
+  chunk.reserve(kChunk + 4096);
   if (json) {
     chunk.append("[");
   } else {
-    for (const Column& c : columns) row.push_back(c.label);
-    AppendCsvRecord(&chunk, row);
+    std::vector<std::string> header;
+    for (const Column& c : columns) header.push_back(c.label);
+    AppendCsvRecord(&chunk, header);
   }
+  std::vector<JsonKind> kinds;
+  for (const Column& c : columns) kinds.push_back(ColumnJsonKind(shown, c));
 
   int32_t code = through_view ? 0 : key == 0 ? table->SetFile() : table->SetKey(key);
   uint64_t count = 0;
@@ -270,7 +276,6 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   while (code == 0 && !write_failed) {
     code = through_view ? view::ViewEntry(driver::kOpNext, view.get(), nullptr) : table->Next(buffers);
     if (code != 0) break;
-    row.clear();
     if (json) chunk.append(count == 0 ? "\n{" : ",\n{");
     for (size_t i = 0; i < columns.size(); ++i) {
       const Column& c = columns[i];
@@ -283,19 +288,20 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         if (i > 0) chunk.push_back(',');
         AppendJsonString(&chunk, c.label);
         chunk.push_back(':');
-        if (ColumnJsonKind(shown, c) == JsonKind::kNumber && IsJsonNumber(text)) {
+        if (kinds[i] == JsonKind::kNumber && IsJsonNumber(text)) {
           chunk.append(text);
         } else {
           AppendJsonString(&chunk, text);
         }
       } else {
-        row.push_back(text);
+        if (i > 0) chunk.push_back(',');
+        AppendCsvField(&chunk, text);
       }
     }
     if (json) {
       chunk.push_back('}');
     } else {
-      AppendCsvRecord(&chunk, row);
+      chunk.append("\r\n");
     }
     ++count;
     progress.Step(count);

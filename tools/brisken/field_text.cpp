@@ -1,5 +1,7 @@
 #include "tools/brisken/field_text.h"
 
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -157,13 +159,76 @@ int SignificantPlaces(std::string_view text) {
   return static_cast<int>(end - point - 1);
 }
 
+// The stored size of an integer field type, 0 for any other type (DATE and
+// TIME, integers too as stored numbers, have texts of their own here).
+uint32_t PlainIntegerSize(uint8_t type) {
+  switch (type) {
+    case kTypeByte: return 1;
+    case kTypeShort:
+    case kTypeUShort: return 2;
+    case kTypeLong:
+    case kTypeULong: return 4;
+    default: return 0;
+  }
+}
+
+bool PlainIntegerInRange(uint8_t type, int64_t v) {
+  switch (type) {
+    case kTypeByte: return v >= 0 && v <= 255;
+    case kTypeShort: return v >= -32768 && v <= 32767;
+    case kTypeUShort: return v >= 0 && v <= 65535;
+    case kTypeLong: return v >= INT32_MIN && v <= INT32_MAX;
+    case kTypeULong: return v >= 0 && v <= int64_t{UINT32_MAX};
+    default: return false;
+  }
+}
+
+// The common case of an integer field, an optional minus and up to 18 digits
+// in range, without the general number parser. False when the text is not of
+// that plain form or out of range: the general path then decides (and words
+// the reason).
+bool PlainIntegerFromText(uint8_t type, uint32_t size, std::string_view text, uint8_t* bytes) {
+  if (PlainIntegerSize(type) != size || text.empty()) return false;
+  size_t at = text[0] == '-' ? 1 : 0;
+  if (at == text.size() || text.size() - at > 18) return false;
+  int64_t v = 0;
+  for (size_t i = at; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (at == 1) v = -v;
+  if (!PlainIntegerInRange(type, v)) return false;
+  uint64_t u = static_cast<uint64_t>(v);
+  for (uint32_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(u >> (8 * i));
+  return true;
+}
+
+bool PlainIntegerToText(uint8_t type, uint32_t size, const uint8_t* bytes, std::string* text) {
+  if (PlainIntegerSize(type) != size) return false;
+  int64_t v = 0;
+  switch (type) {
+    case kTypeByte: v = bytes[0]; break;
+    case kTypeShort: v = static_cast<int16_t>(bytes[0] | bytes[1] << 8); break;
+    case kTypeUShort: v = static_cast<uint16_t>(bytes[0] | bytes[1] << 8); break;
+    case kTypeLong: v = static_cast<int32_t>(ReadLe32(bytes)); break;
+    case kTypeULong: v = ReadLe32(bytes); break;
+    default: return false;
+  }
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
+  text->assign(digits, static_cast<size_t>(end - digits));
+  return ec == std::errc();
+}
+
 bool FieldFromText(const FieldDescriptor& f, uint32_t size, std::string_view text, uint8_t* bytes,
                    std::string* reason) {
-  const std::string type = TypeText(f, size);
+  if (PlainIntegerFromText(f.type, size, text, bytes)) return true;
+  // Only a refused value needs the type's name.
+  auto type_text = [&] { return TypeText(f, size); };
   switch (f.type) {
     case kTypeString:
       if (text.size() > size) {
-        *reason = Shown(text) + " has " + std::to_string(text.size()) + " characters; " + type +
+        *reason = Shown(text) + " has " + std::to_string(text.size()) + " characters; " + type_text() +
                   " holds " + std::to_string(size);
         return false;
       }
@@ -176,11 +241,11 @@ bool FieldFromText(const FieldDescriptor& f, uint32_t size, std::string_view tex
       size_t room = size > 0 ? size - 1 : 0;
       if (f.type == kTypePString && room > 255) room = 255;
       if (text.find('\0') != std::string_view::npos) {
-        *reason = "a zero byte cannot stand in " + type;
+        *reason = "a zero byte cannot stand in " + type_text();
         return false;
       }
       if (text.size() > room) {
-        *reason = Shown(text) + " has " + std::to_string(text.size()) + " characters; " + type +
+        *reason = Shown(text) + " has " + std::to_string(text.size()) + " characters; " + type_text() +
                   " holds " + std::to_string(room);
         return false;
       }
@@ -215,7 +280,7 @@ bool FieldFromText(const FieldDescriptor& f, uint32_t size, std::string_view tex
       break;
   }
   if (!IsNumericFieldType(static_cast<TypeCode>(f.type))) {
-    *reason = type + " values cannot be imported";
+    *reason = type_text() + " values cannot be imported";
     return false;
   }
   if (text.empty()) {
@@ -232,14 +297,14 @@ bool FieldFromText(const FieldDescriptor& f, uint32_t size, std::string_view tex
     // Rounding away digits the field has no room for would change the value.
     int places = SignificantPlaces(text);
     if (places > f.places) {
-      *reason = Shown(text) + " has more decimal places than " + type + " keeps";
+      *reason = Shown(text) + " has more decimal places than " + type_text() + " keeps";
       return false;
     }
   }
   std::string scratch(size, '\0');
   if (!NumericFieldFromText(static_cast<TypeCode>(f.type), text,
                             reinterpret_cast<uint8_t*>(scratch.data()), size, f.places)) {
-    *reason = Shown(text) + " does not fit " + type;
+    *reason = Shown(text) + " does not fit " + type_text();
     return false;
   }
   std::memcpy(bytes, scratch.data(), size);
@@ -247,6 +312,7 @@ bool FieldFromText(const FieldDescriptor& f, uint32_t size, std::string_view tex
 }
 
 bool FieldToText(const FieldDescriptor& f, uint32_t size, const uint8_t* bytes, std::string* text) {
+  if (PlainIntegerToText(f.type, size, bytes, text)) return true;
   text->clear();
   switch (f.type) {
     case kTypeString: {

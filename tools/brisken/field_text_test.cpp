@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "data/driver/declaration_builder.h"
+#include "runtime/numeric_field.h"
 
 namespace korvex::tool {
 namespace {
@@ -169,6 +170,44 @@ TEST_F(FieldTextTest, StoredBytesWithoutATextAreReported) {
   const Column& amount = Col("T:AMOUNT");
   record_[amount.offset + 1] = 0xAB;  // digits above 9
   EXPECT_FALSE(ColumnToText(decl(), amount, record_, memos_, &text));
+}
+
+// Integer fields read plain digits without the general number parser: every
+// type and edge gives the bytes and the refusals the general conversion gives.
+TEST(FieldTextIntegerTest, PlainDigitsAgreeWithTheGeneralConversion) {
+  OwnedDeclaration d("I");
+  const std::pair<uint8_t, uint32_t> types[] = {{kTypeByte, 1}, {kTypeShort, 2}, {kTypeUShort, 2},
+                                                {kTypeLong, 4}, {kTypeULong, 4}};
+  for (const auto& [type, size] : types) d.AddField(MakeField("I:F" + std::to_string(type), type, size));
+  RecordLayout layout;
+  ASSERT_TRUE(layout.Build(d.declaration().fields));
+  std::vector<Column> columns = RecordColumns(d.declaration(), layout);
+  const char* texts[] = {"0", "-0", "7", "007", "-1", "255", "256", "-128", "32767", "32768",
+                         "-32768", "-32769", "65535", "65536", "2147483647", "2147483648",
+                         "-2147483648", "-2147483649", "4294967295", "4294967296",
+                         "999999999999999999", "-999999999999999999", "12.0", "1e2", " 5", "-",
+                         "+3", "1 ", "x"};
+  for (size_t c = 0; c < columns.size(); ++c) {
+    const auto& [type, size] = types[c];
+    for (const char* text : texts) {
+      std::vector<uint8_t> record(layout.record_size(), 0xAB);
+      std::string reason;
+      bool ok = ColumnFromText(d.declaration(), columns[c], text, record, nullptr, &reason);
+      std::vector<uint8_t> general(size, 0xAB);
+      bool general_ok = NumericFieldFromText(static_cast<TypeCode>(type), text, general.data(),
+                                             size, 0);
+      ASSERT_EQ(ok, general_ok) << columns[c].label << " '" << text << "': " << reason;
+      std::vector<uint8_t> stored(record.begin() + columns[c].offset,
+                                  record.begin() + columns[c].offset + size);
+      EXPECT_EQ(stored, general) << columns[c].label << " '" << text << "'";
+      if (!ok) continue;
+      std::string back, general_back;
+      ASSERT_TRUE(ColumnToText(d.declaration(), columns[c], record, {}, &back));
+      ASSERT_TRUE(NumericFieldToText(static_cast<TypeCode>(type), general.data(), size, 0,
+                                     &general_back));
+      EXPECT_EQ(back, general_back) << columns[c].label << " '" << text << "'";
+    }
+  }
 }
 
 TEST(FieldTextTypeTest, TypeTextAsTheDeclarationWritesIt) {

@@ -1,6 +1,7 @@
 // brisken import FILE[\!TABLE] CSV: adds the rows of a CSV file to a table as
 // new records. A row that cannot become a record is reported with its line
 // and reason and left out; the other rows are added.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -141,7 +142,11 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   }
   const size_t width = fields.size();
 
-  std::vector<uint8_t> record(table->record_size());
+  // Every row starts from the same cleared record and blank memos, made once.
+  std::vector<uint8_t> blank(table->record_size());
+  ClearRecord(decl, table->layout(), blank);
+  const std::vector<std::vector<uint8_t>> blank_memos = table->BlankMemos();
+  std::vector<uint8_t> record(blank.size());
   std::vector<std::vector<uint8_t>> memos;
   brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
   uint64_t added = 0, rejected = 0, committed = 0;
@@ -172,8 +177,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
              " the " + std::to_string(width) + " of the header");
       continue;
     }
-    ClearRecord(decl, table->layout(), record);
-    memos = table->BlankMemos();
+    std::copy(blank.begin(), blank.end(), record.begin());
+    if (!blank_memos.empty()) memos = blank_memos;
     bool ok = true;
     for (size_t i = 0; i < width && ok; ++i) {
       const Column& c = columns[static_cast<size_t>(column_of[i])];
