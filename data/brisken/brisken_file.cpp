@@ -296,10 +296,11 @@ Status BriskenFile::Replace(Record r, bool* found, Record* old) {
   return Report(tree_.Replace(std::move(r), found, old));
 }
 
-Status BriskenFile::Remove(std::string_view h, bool* found, Record* old) {
+Status BriskenFile::Remove(std::string_view h, bool* found, Record* old,
+                           const RecordTree::RemoveCondition& only_if) {
   *found = false;
   if (!writable_) return Status::Error(driver::kErrAccessDenied);
-  return Report(tree_.Remove(h, found, old));
+  return Report(tree_.Remove(h, found, old, only_if));
 }
 
 Status BriskenFile::Update(std::string_view h,

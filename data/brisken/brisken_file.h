@@ -79,7 +79,8 @@ class BriskenFile {
   Status Insert(Record r, bool* inserted);
   // Replace and Remove hand the record they replaced or removed to *old when given.
   Status Replace(Record r, bool* found, Record* old = nullptr);
-  Status Remove(std::string_view h, bool* found, Record* old = nullptr);
+  Status Remove(std::string_view h, bool* found, Record* old = nullptr,
+                const RecordTree::RemoveCondition& only_if = {});
   Status Update(std::string_view h, const std::function<bool(const RecordView&, Record*)>& change,
                 bool* found, Record* old);
 

@@ -167,7 +167,7 @@ ParsedHeader ParseHeader(std::string_view h) {
   return p;
 }
 
-uint32_t KeyEntryRecordNumber(const Record& entry) {
+uint32_t KeyEntryRecordNumber(RecordView entry) {
   if (entry.bytes.size() < 4 + 5) return 0;
   return ReadBe32(entry.bytes, entry.bytes.size() - 4);
 }

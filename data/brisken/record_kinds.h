@@ -94,7 +94,8 @@ ParsedHeader ParseHeader(std::string_view header);
 
 // The record number of a key entry: its last 4 bytes (in the header for a key
 // with duplicates, in the data otherwise). 0 when the entry is too short.
-uint32_t KeyEntryRecordNumber(const Record& entry);
+uint32_t KeyEntryRecordNumber(RecordView entry);
+inline uint32_t KeyEntryRecordNumber(const Record& entry) { return KeyEntryRecordNumber(entry.view()); }
 
 // Counter data: count and second value.
 std::string CounterData(uint32_t count, uint32_t second);

@@ -209,8 +209,12 @@ Status RecordTree::Insert(Record r, bool* inserted) {
     *inserted = true;
     return SplitIfNeeded(leaf);
   }
-  size_t pos = leaf->LowerBound(r.header());
-  if (pos < leaf->size() && CompareHeaders(leaf->record(pos).header(), r.header()) == 0) {
+  // Records added in key order go after the leaf's last one: no search.
+  const size_t n = leaf->size();
+  size_t pos = n > 0 && CompareHeaders(leaf->record(n - 1).header(), r.header()) < 0
+                   ? n
+                   : leaf->LowerBound(r.header());
+  if (pos < n && CompareHeaders(leaf->record(pos).header(), r.header()) == 0) {
     return Status::Ok();
   }
   pager_->MarkDirty(leaf);
@@ -270,7 +274,8 @@ Status RecordTree::Update(std::string_view h,
   return SplitIfNeeded(leaf);
 }
 
-Status RecordTree::Remove(std::string_view h, bool* found, Record* old) {
+Status RecordTree::Remove(std::string_view h, bool* found, Record* old,
+                          const RemoveCondition& only_if) {
   *found = false;
   Page* leaf = nullptr;
   Status s = FindLeaf(h, &leaf);
@@ -279,6 +284,7 @@ Status RecordTree::Remove(std::string_view h, bool* found, Record* old) {
   if (pos == leaf->size() || CompareHeaders(leaf->record(pos).header(), h) != 0) {
     return Status::Ok();
   }
+  if (only_if && !only_if(leaf->record(pos))) return Status::Ok();
   *found = true;
   pager_->MarkDirty(leaf);
   if (old != nullptr) *old = leaf->record(pos);

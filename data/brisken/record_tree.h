@@ -39,9 +39,12 @@ class RecordTree {
   // when absent; the record as it was goes to *old when it changed.
   Status Update(std::string_view h, const std::function<bool(const RecordView&, Record*)>& change,
                 bool* found, Record* old);
-  // Removes the record with header h; *found false when absent. The record
+  // Removes the record with header h; *found false when absent, or when
+  // only_if is given and answers false for the stored record. The record
   // removed goes to *old when given.
-  Status Remove(std::string_view h, bool* found, Record* old = nullptr);
+  using RemoveCondition = std::function<bool(const RecordView&)>;
+  Status Remove(std::string_view h, bool* found, Record* old = nullptr,
+                const RemoveCondition& only_if = {});
 
   // Visits every record in order; stops early when visit returns false.
   template <typename Visit>

@@ -216,15 +216,15 @@ std::vector<std::vector<uint8_t>> Table::BlankMemos() const {
 // --- Changes with their undo ------------------------------------------------
 
 Status Table::Insert(Record r, bool* inserted) {
-  std::string h(r.header());
+  Record undo{std::string(r.header()), r.header_len};
   Status s = file_->Insert(std::move(r), inserted);
-  if (s.ok() && *inserted) journal_.push_back({Undo::What::kInserted, MakeRecord(h, {})});
+  if (s.ok() && *inserted) journal_.push_back({Undo::What::kInserted, std::move(undo)});
   return s;
 }
 
-Status Table::Remove(std::string_view h, bool* found) {
+Status Table::Remove(std::string_view h, bool* found, const RecordTree::RemoveCondition& only_if) {
   Record old;
-  Status s = file_->Remove(h, found, &old);
+  Status s = file_->Remove(h, found, &old, only_if);
   if (s.ok() && *found) journal_.push_back({Undo::What::kRemoved, std::move(old)});
   return s;
 }
@@ -687,12 +687,10 @@ int32_t Table::Delete() {
     Record entry;
     if (!EntryOf(k, old_buffer, r, &entry)) continue;
     // Only this record's own entry goes.
-    Record stored_entry;
-    Status s = file_->Get(entry.header(), &stored_entry, &found);
+    Status s = Remove(entry.header(), &found,
+                      [r](const RecordView& stored) { return KeyEntryRecordNumber(stored) == r; });
     if (!s.ok()) return Fail(s);
-    if (!found || KeyEntryRecordNumber(stored_entry) != r) continue;
-    s = Remove(entry.header(), &found);
-    if (!s.ok()) return Fail(s);
+    if (!found) continue;
     code = AdjustCounter(static_cast<uint8_t>(k), -1);
     if (code != kNoError) return Fail(code);
   }

@@ -172,7 +172,7 @@ class Table {
     Record record;  // inserted: its header; removed and replaced: the old record
   };
   Status Insert(Record r, bool* inserted);
-  Status Remove(std::string_view h, bool* found);
+  Status Remove(std::string_view h, bool* found, const RecordTree::RemoveCondition& only_if = {});
   Status Replace(Record r, bool* found);
   void Begin() { journal_.clear(); }
   int32_t Fail(int32_t code);       // undoes the journal, answers code
