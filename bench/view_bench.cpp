@@ -12,6 +12,9 @@
 //                       ms_per_page, and sorted_runs_per_page
 //   BM_SetViewPageServed the same on the order "UPPER(CUS:NAME)", which the key
 //                       serves whole (no run is read ahead or sorted)
+//   BM_RawSuburbRun     what bounds BM_SetViewPage: with the driver alone, SET
+//                       by CUS:BYSUBURB to a random suburb and NEXT through its
+//                       records (the run the view reads and sorts)
 //   BM_ResetPage        RESETfile to the position of a random row of that order
 //                       and a page of 20 rows
 //   BM_ExportVsSqlite   `brisken export --order "-UPPER(CUS:SUBURB),CUS:NAME"
@@ -22,9 +25,15 @@
 //                       Needs the brisken tool (BRISKEN_TOOL, default the one
 //                       built beside this program) and sqlite3 on the PATH.
 //
+// Times are wall clock and, as *_cpu_ms, the CPU time of this thread (of the
+// child processes for the export), which a loaded machine disturbs less.
+//
 // VIEW_BENCH_RECORDS sets the number of customers (default 100000).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <strings.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdint>
@@ -124,6 +133,21 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
+// CPU seconds of this thread so far.
+double ThreadCpu() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// CPU seconds of the finished child processes so far.
+double ChildrenCpu() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 // The files, made once: CUSTOMER.BKF and the same rows in SQLite.
 struct Files {
   os::TempDir dir{"view-bench"};
@@ -203,6 +227,7 @@ struct Opened {
 };
 
 double g_raw_rate = 0;
+double g_raw_cpu_rate = 0;
 
 void BM_RawNext(benchmark::State& state) {
   if (!TheFiles().ok) return state.SkipWithError("files not made");
@@ -212,8 +237,11 @@ void BM_RawNext(benchmark::State& state) {
     brisken::BkfEntry(driver::kOpSetKey, &o.block, &set);
     uint64_t n = 0;
     auto start = Clock::now();
+    double cpu = ThreadCpu();
     while (brisken::BkfEntry(driver::kOpNext, &o.block, nullptr) == 0) ++n;
     g_raw_rate = static_cast<double>(n) / Seconds(start);
+    g_raw_cpu_rate = static_cast<double>(n) / (ThreadCpu() - cpu);
+    state.counters["raw_per_cpu_s"] = g_raw_cpu_rate;
     state.counters["records"] = static_cast<double>(n);
     state.counters["raw_per_s"] = g_raw_rate;
   }
@@ -225,8 +253,12 @@ void BM_KeyServedNext(benchmark::State& state) {
   for (auto _ : state) {
     uint64_t n = 0;
     auto start = Clock::now();
+    double cpu = ThreadCpu();
     while (o.Run(driver::kOpNext) == 0) ++n;
     double rate = static_cast<double>(n) / Seconds(start);
+    double cpu_rate = static_cast<double>(n) / (ThreadCpu() - cpu);
+    state.counters["view_per_cpu_s"] = cpu_rate;
+    if (g_raw_cpu_rate > 0) state.counters["cpu_view_vs_raw"] = cpu_rate / g_raw_cpu_rate;
     state.counters["records"] = static_cast<double>(n);
     state.counters["view_per_s"] = rate;
     if (g_raw_rate > 0) state.counters["view_vs_raw"] = rate / g_raw_rate;
@@ -242,6 +274,7 @@ void BM_SetViewPage(benchmark::State& state) {
     o.Run(driver::kOpNext);  // builds the pipeline
     uint64_t runs_before = o.view->runs_sorted();
     auto start = Clock::now();
+    double cpu = ThreadCpu();
     int rows = 0;
     for (int page = 0; page < kPages; ++page) {
       char suburb[32];
@@ -253,6 +286,7 @@ void BM_SetViewPage(benchmark::State& state) {
     }
     double ms = Seconds(start) * 1000 / kPages;
     state.counters["ms_per_page"] = ms;
+    state.counters["cpu_ms_per_page"] = (ThreadCpu() - cpu) * 1000 / kPages;
     state.counters["sorted_runs_per_page"] =
         static_cast<double>(o.view->runs_sorted() - runs_before) / kPages;
     state.counters["rows"] = rows;
@@ -266,6 +300,7 @@ void BM_SetViewPageServed(benchmark::State& state) {
   std::mt19937 rng(12);
   for (auto _ : state) {
     auto start = Clock::now();
+    double cpu = ThreadCpu();
     int rows = 0;
     for (int page = 0; page < kPages; ++page) {
       char name[32];
@@ -276,8 +311,35 @@ void BM_SetViewPageServed(benchmark::State& state) {
       for (int i = 0; i < 20 && o.Run(driver::kOpNext) == 0; ++i) ++rows;
     }
     state.counters["ms_per_page"] = Seconds(start) * 1000 / kPages;
+    state.counters["cpu_ms_per_page"] = (ThreadCpu() - cpu) * 1000 / kPages;
     state.counters["rows"] = rows;
     state.counters["served_components"] = static_cast<double>(o.view->served_components());
+  }
+}
+
+void BM_RawSuburbRun(benchmark::State& state) {
+  if (!TheFiles().ok) return state.SkipWithError("files not made");
+  Opened o("");
+  std::mt19937 rng(11);
+  for (auto _ : state) {
+    auto start = Clock::now();
+    double cpu = ThreadCpu();
+    uint64_t records = 0;
+    for (int page = 0; page < kPages; ++page) {
+      char suburb[32];
+      std::snprintf(suburb, sizeof suburb, "SUBURB %02u", static_cast<unsigned>(rng() % kSuburbs));
+      std::memset(o.record + 24, ' ', 20);
+      std::memcpy(o.record + 24, suburb, std::strlen(suburb));
+      Arguments set{Argument::Key(&kKeys[1])};
+      brisken::BkfEntry(driver::kOpSetKeyKey, &o.block, &set);
+      while (brisken::BkfEntry(driver::kOpNext, &o.block, nullptr) == 0 &&
+             strncasecmp(reinterpret_cast<const char*>(o.record + 24), suburb, std::strlen(suburb)) == 0) {
+        ++records;
+      }
+    }
+    state.counters["ms_per_run"] = Seconds(start) * 1000 / kPages;
+    state.counters["cpu_ms_per_run"] = (ThreadCpu() - cpu) * 1000 / kPages;
+    state.counters["records_per_run"] = static_cast<double>(records) / kPages;
   }
 }
 
@@ -303,12 +365,14 @@ void BM_ResetPage(benchmark::State& state) {
   for (auto _ : state) {
     uint64_t runs_before = o.view->runs_sorted();
     auto start = Clock::now();
+    double cpu = ThreadCpu();
     int rows = 0;
     for (const std::string& p : positions) {
       o.Run(driver::kOpResetFile, {Argument::Text(p)});
       for (int i = 0; i < 20 && o.Run(driver::kOpNext) == 0; ++i) ++rows;
     }
     state.counters["ms_per_page"] = Seconds(start) * 1000 / kPages;
+    state.counters["cpu_ms_per_page"] = (ThreadCpu() - cpu) * 1000 / kPages;
     state.counters["sorted_runs_per_page"] =
         static_cast<double>(o.view->runs_sorted() - runs_before) / kPages;
     state.counters["rows"] = rows;
@@ -336,15 +400,22 @@ void BM_ExportVsSqlite(benchmark::State& state) {
       "ORDER BY upper(suburb) DESC, name' > /dev/null";
   for (auto _ : state) {
     auto start = Clock::now();
+    double cpu = ChildrenCpu();
     int a = std::system(brisken_command.c_str());
     double brisken_s = Seconds(start);
+    double brisken_cpu = ChildrenCpu() - cpu;
     start = Clock::now();
+    cpu = ChildrenCpu();
     int b = std::system(sqlite_command.c_str());
     double sqlite_s = Seconds(start);
+    double sqlite_cpu = ChildrenCpu() - cpu;
     if (a != 0 || b != 0) return state.SkipWithError("a command failed");
     state.counters["brisken_ms"] = brisken_s * 1000;
     state.counters["sqlite_ms"] = sqlite_s * 1000;
     state.counters["brisken_vs_sqlite"] = sqlite_s / brisken_s;
+    state.counters["brisken_cpu_ms"] = brisken_cpu * 1000;
+    state.counters["sqlite_cpu_ms"] = sqlite_cpu * 1000;
+    state.counters["cpu_brisken_vs_sqlite"] = brisken_cpu > 0 ? sqlite_cpu / brisken_cpu : 0;
   }
 }
 
@@ -354,6 +425,7 @@ BENCHMARK(BM_RawNext)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecon
 BENCHMARK(BM_KeyServedNext)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetViewPage)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetViewPageServed)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawSuburbRun)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResetPage)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportVsSqlite)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -236,10 +236,12 @@ int32_t CombinationSource::Arrive(bool forward) {
     uint32_t r = 0;
     code = cursors_[0].Pointer(&r);
     if (code != driver::kNoError) return code;
-    combos_.clear();
     if (!joined_) {
-      combos_.push_back({r});
+      // One combination per record: its place is reused, not made anew.
+      combos_.resize(1);
+      combos_[0].assign(1, r);
     } else {
+      combos_.clear();
       code = Expand(*levels_[0], r, &combos_);
       if (code != driver::kNoError) return code;
     }

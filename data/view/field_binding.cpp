@@ -19,6 +19,8 @@ class FieldVariable : public Variable {
  public:
   FieldVariable(const driver::FileControlBlock* file, int index) : file_(file), index_(index) {}
   Value Get() const override { return FieldValue(*file_, index_); }
+  const driver::FileControlBlock* file() const { return file_; }
+  int index() const { return index_; }
 
  private:
   const driver::FileControlBlock* file_;
@@ -184,6 +186,14 @@ void BindFields(Evaluator* evaluator, const driver::FileControlBlock* file) {
     std::string_view bare = f.label.substr(colon + 1);
     if (evaluator->Lookup(bare) == nullptr) evaluator->Bind(bare, variable);
   }
+}
+
+bool BoundField(const Variable* variable, const driver::FileControlBlock** file, int* index) {
+  const auto* field = dynamic_cast<const FieldVariable*>(variable);
+  if (field == nullptr) return false;
+  *file = field->file();
+  *index = field->index();
+  return true;
 }
 
 }  // namespace korvex::view

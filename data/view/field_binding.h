@@ -34,4 +34,8 @@ void ClearRecord(const driver::FileControlBlock& file);
 // parsed with these names.
 void BindFields(Evaluator* evaluator, const driver::FileControlBlock* file);
 
+// The file and field (0-based) that a name bound by BindFields reads; false
+// for any other variable.
+bool BoundField(const Variable* variable, const driver::FileControlBlock** file, int* index);
+
 }  // namespace korvex::view

@@ -40,6 +40,9 @@ const std::vector<Term>& Terms() {
       {"CUS:SUBURB", [](const Customer& c) { return c.suburb; }, nullptr},
       {"CUS:CUSID", nullptr, [](const Customer& c) { return int64_t{c.id}; }},
       {"CUS:STARTDATE", nullptr, [](const Customer& c) { return int64_t{c.start}; }},
+      // Read through the evaluator rather than as key bytes.
+      {"SUB(CUS:NAME,1,2)", [](const Customer& c) { return c.name.substr(0, 2); }, nullptr},
+      {"0 - CUS:STARTDATE", nullptr, [](const Customer& c) { return -int64_t{c.start}; }},
   };
   return terms;
 }

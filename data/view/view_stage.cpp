@@ -1,6 +1,7 @@
 #include "data/view/view_stage.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "data/driver/error_codes.h"
 #include "data/view/order_compare.h"
@@ -47,15 +48,13 @@ int32_t StreamStage::Read(bool forward) {
     if (code != kNoError) return code;
     if (forward) return kErrRecordNotAvailable;
   }
-  Combination c;
-  int32_t code = source_->Step(forward, &c);
+  // Step sets current_ only when it delivers.
+  int32_t code = source_->Step(forward, &current_);
   if (code == kErrRecordNotAvailable) {
     Restart();
     return code;
   }
-  if (code != kNoError) return code;
-  current_ = std::move(c);
-  return kNoError;
+  return code;
 }
 
 int32_t StreamStage::SeekValues(const std::vector<Value>& start) {
@@ -93,48 +92,103 @@ int32_t StreamStage::SeekCombination(const Combination& c) {
 
 // --- RunStage ------------------------------------------------------------------
 
+RunStage::RunStage(std::unique_ptr<CombinationSource> source, std::vector<OrderTerm> terms, size_t served)
+    : Stage(std::move(source), std::move(terms)),
+      served_(served),
+      keys_(terms_),
+      levels_(std::max<size_t>(source_->level_count(), 1)) {}
+
 int32_t RunStage::Restart() {
-  run_.clear();
+  count_ = 0;
   have_run_ = false;
   pending_ = Pending::kNone;
   current_.clear();
   return source_->Start();
 }
 
+Combination RunStage::ComboAt(size_t i) const {
+  return Combination(combos_.begin() + static_cast<ptrdiff_t>(i * levels_),
+                     combos_.begin() + static_cast<ptrdiff_t>((i + 1) * levels_));
+}
+
 int32_t RunStage::Deliver() {
-  current_ = run_[index_].combo;
+  const uint32_t* c = Combo(index_);
+  current_.assign(c, c + levels_);
   return source_->Load(current_);
 }
 
+void RunStage::Grow() {
+  const size_t n = count_ + 1;
+  // Doubling keeps the buffers of one run to a few allocations, kept for the next run.
+  auto fit = [n](auto& v, size_t per) {
+    if (v.size() < n * per) v.resize(std::max(n * per, v.size() * 2));
+  };
+  fit(key_bytes_, keys_.width());
+  fit(values_, keys_.value_count());
+  fit(combos_, levels_);
+}
+
 int32_t RunStage::ReadRun(bool forward) {
-  run_.clear();
+  count_ = 0;
   have_run_ = false;
-  int64_t seq = 0;
+  keys_.Prepare(CurrentCharTables());
+  const size_t width = keys_.width();
+  const size_t value_count = keys_.value_count();
+  const bool lead_encoded = keys_.Encoded(0, served_);
+  const size_t lead_width = keys_.offset(served_);
   for (;;) {
-    Combination c;
-    int32_t code = source_->Step(forward, &c);
+    int32_t code = source_->Step(forward, &scratch_);
     if (code == kErrRecordNotAvailable) break;
     if (code != kNoError) return code;
-    Entry e{Values(), std::move(c), forward ? seq++ : seq--};
-    // The first record of the next run has been read one too far; it is read
-    // again when that run is wanted.
-    if (!run_.empty() && CompareValues(e.values, run_[0].values, 0, served_) != 0) break;
-    run_.push_back(std::move(e));
+    Grow();
+    uint8_t* key = key_bytes_.data() + count_ * width;
+    Value* values = values_.data() + count_ * value_count;
+    keys_.Read(key, values);
+    if (count_ == 0) {
+      lead_.clear();
+      for (size_t i = 0; i < served_; ++i) lead_.push_back(keys_.Evaluate(i));
+    } else {
+      // The first combination of the next run has been read one too far; it
+      // is read again when that run is wanted.
+      bool same = lead_encoded ? lead_width == 0 || std::memcmp(key, key_bytes_.data(), lead_width) == 0
+                               : keys_.Compare(key, values, key_bytes_.data(), values_.data(), 0, served_) == 0;
+      if (!same) break;
+    }
+    uint32_t* combo = combos_.data() + count_ * levels_;
+    for (size_t l = 0; l < levels_; ++l) combo[l] = l < scratch_.size() ? scratch_[l] : 0;
+    ++count_;
   }
-  if (run_.empty()) return kErrRecordNotAvailable;
-  const size_t n = terms_.size();
-  if (served_ < n) {
-    // Merge sorting stays within the run even when an expression mixes kinds
-    // of values so that its comparisons are not consistent.
-    std::stable_sort(run_.begin(), run_.end(), [&](const Entry& a, const Entry& b) {
-      int c = CompareValues(a.values, b.values, served_, n);
-      return c != 0 ? c < 0 : a.seq < b.seq;
-    });
+  if (count_ == 0) return kErrRecordNotAvailable;
+  // Ties keep source order: the read order, reversed for a backward read.
+  const size_t n = count_;
+  auto rank = [forward, n](uint32_t i) { return forward ? i : static_cast<uint32_t>(n - 1 - i); };
+  sorted_.resize(n);
+  for (size_t i = 0; i < n; ++i) sorted_[i] = static_cast<uint32_t>(forward ? i : n - 1 - i);
+  const size_t terms = terms_.size();
+  if (served_ < terms) {
+    const uint8_t* keys = key_bytes_.data();
+    if (keys_.Encoded(served_, terms)) {
+      // Key bytes and distinct ranks: a strict total order, so any sort will do.
+      const size_t from = keys_.offset(served_);
+      const size_t length = width - from;
+      std::sort(sorted_.begin(), sorted_.end(), [&](uint32_t a, uint32_t b) {
+        int c = length == 0 ? 0 : std::memcmp(keys + a * width + from, keys + b * width + from, length);
+        return c != 0 ? c < 0 : rank(a) < rank(b);
+      });
+    } else {
+      // Merge sorting stays within the run even when an expression mixes kinds
+      // of values so that its comparisons are not consistent.
+      const Value* values = values_.data();
+      std::stable_sort(sorted_.begin(), sorted_.end(), [&](uint32_t a, uint32_t b) {
+        int c = keys_.Compare(keys + a * width, values + a * value_count, keys + b * width,
+                              values + b * value_count, served_, terms);
+        return c != 0 ? c < 0 : rank(a) < rank(b);
+      });
+    }
     ++runs_sorted_;
   }
-  auto by_seq = [](const Entry& a, const Entry& b) { return a.seq < b.seq; };
-  run_first_ = std::min_element(run_.begin(), run_.end(), by_seq)->combo;
-  run_last_ = std::max_element(run_.begin(), run_.end(), by_seq)->combo;
+  run_first_ = ComboAt(forward ? 0 : n - 1);
+  run_last_ = ComboAt(forward ? n - 1 : 0);
   have_run_ = true;
   return kNoError;
 }
@@ -149,7 +203,7 @@ int32_t RunStage::Read(bool forward) {
     if (forward) return kErrRecordNotAvailable;
   }
   if (have_run_) {
-    if (forward && index_ + 1 < run_.size()) {
+    if (forward && index_ + 1 < count_) {
       ++index_;
       return Deliver();
     }
@@ -158,14 +212,13 @@ int32_t RunStage::Read(bool forward) {
       return Deliver();
     }
     Combination found;
-    const std::vector<Value> lead(run_[0].values.begin(),
-                                  run_[0].values.begin() + static_cast<ptrdiff_t>(served_));
+    const std::vector<Value> lead = lead_;
     int32_t code = source_->SeekOn(forward ? run_last_ : run_first_, &found);
     if (code == driver::kErrRecordNotFound) {
       // The run's edge was deleted meanwhile: its leading values find the place again.
       code = StartRunAt(lead);
       if (code == kNoError) code = ReadRun(true);
-      if (code == kNoError && CompareValues(run_[0].values, lead, 0, served_) == 0) {
+      if (code == kNoError && CompareValues(lead_, lead, 0, served_) == 0) {
         code = source_->SeekOn(forward ? run_last_ : run_first_, &found);
       } else if (code == kNoError && forward) {
         index_ = 0;  // the whole run is gone; the one read follows it
@@ -186,16 +239,84 @@ int32_t RunStage::Read(bool forward) {
     return code;
   }
   if (code != kNoError) return code;
-  index_ = forward ? 0 : run_.size() - 1;
+  index_ = forward ? 0 : count_ - 1;
   return Deliver();
 }
 
 int32_t RunStage::StartRunAt(const std::vector<Value>& lead) {
-  run_.clear();
+  count_ = 0;
   have_run_ = false;
   pending_ = Pending::kNone;
   if (served_ == 0 || source_->key() == 0) return source_->Start();
   return source_->StartAtKey(lead);
+}
+
+int32_t RunStage::AtLeast(size_t i, const std::vector<Value>& start, size_t m, bool* at_least) {
+  // Values read through the evaluator are at hand; key bytes are not values,
+  // so for those the combination is read again.
+  const uint32_t r = sorted_[i];
+  const Value* values = values_.data() + r * keys_.value_count();
+  bool loaded = false;
+  for (size_t t = served_; t < m; ++t) {
+    int c;
+    if (keys_.encoded(t)) {
+      if (!loaded) {
+        const uint32_t* combo = Combo(i);
+        int32_t code = source_->Load(Combination(combo, combo + levels_));
+        if (code != kNoError) return code;
+        loaded = true;
+      }
+      c = keys_.CompareValues(keys_.Evaluate(t), start[t]);
+    } else {
+      c = keys_.CompareValues(values[keys_.value_index(t)], start[t]);
+    }
+    if (c != 0) {
+      *at_least = (terms_[t].descending ? -c : c) > 0;
+      return kNoError;
+    }
+  }
+  *at_least = true;
+  return kNoError;
+}
+
+int32_t RunStage::FindNotBelow(const std::vector<Value>& start, size_t m, size_t* index, bool* found) {
+  *found = false;
+  // Every combination of the run has its leading values.
+  int c = CompareValues(lead_, start, 0, std::min(m, served_));
+  if (c < 0) return kNoError;
+  if (c > 0 || m <= served_) {
+    *index = 0;
+    *found = true;
+    return kNoError;
+  }
+  bool at_least = false;
+  if (keys_.Monotone(served_, m, start)) {
+    // Sorted by these components: the first one not below start halves its way there.
+    size_t low = 0, high = count_;
+    while (low < high) {
+      size_t mid = low + (high - low) / 2;
+      int32_t code = AtLeast(mid, start, m, &at_least);
+      if (code != kNoError) return code;
+      if (at_least) {
+        high = mid;
+      } else {
+        low = mid + 1;
+      }
+    }
+    *index = low;
+    *found = low < count_;
+    return kNoError;
+  }
+  for (size_t i = 0; i < count_; ++i) {
+    int32_t code = AtLeast(i, start, m, &at_least);
+    if (code != kNoError) return code;
+    if (at_least) {
+      *index = i;
+      *found = true;
+      return kNoError;
+    }
+  }
+  return kNoError;
 }
 
 int32_t RunStage::SeekValues(const std::vector<Value>& start) {
@@ -211,16 +332,19 @@ int32_t RunStage::SeekValues(const std::vector<Value>& start) {
       return kNoError;
     }
     if (code != kNoError) return code;
-    for (size_t i = 0; i < run_.size(); ++i) {
-      if (CompareValues(run_[i].values, start, 0, m) >= 0) {
-        index_ = i;
-        current_ = run_[i].combo;
-        pending_ = Pending::kOn;
-        return kNoError;
-      }
+    size_t i = 0;
+    bool found = false;
+    code = FindNotBelow(start, m, &i, &found);
+    if (code != kNoError) return code;
+    if (found) {
+      index_ = i;
+      const uint32_t* combo = Combo(i);
+      current_.assign(combo, combo + levels_);
+      pending_ = Pending::kOn;
+      return kNoError;
     }
-    Combination found;
-    code = source_->SeekOn(run_last_, &found);
+    Combination found_combo;
+    code = source_->SeekOn(run_last_, &found_combo);
     if (code != kNoError) return code;
   }
 }
@@ -238,8 +362,8 @@ int32_t RunStage::SeekCombination(const Combination& c) {
       return kNoError;
     }
     if (code != kNoError) return code;
-    for (size_t i = 0; i < run_.size(); ++i) {
-      if (run_[i].combo == c) {
+    for (size_t i = 0; i < count_; ++i) {
+      if (c.size() == levels_ && std::equal(c.begin(), c.end(), Combo(i))) {
         index_ = i;
         current_ = c;
         pending_ = Pending::kOn;
@@ -247,7 +371,7 @@ int32_t RunStage::SeekCombination(const Combination& c) {
       }
     }
     // Not in its run (it no longer passes the filter): the place its values give.
-    if (CompareValues(run_[0].values, values, 0, served_) >= 0) return SeekValues(values);
+    if (CompareValues(lead_, values, 0, served_) >= 0) return SeekValues(values);
     Combination found;
     code = source_->SeekOn(run_last_, &found);
     if (code != kNoError) return code;

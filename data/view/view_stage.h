@@ -12,14 +12,9 @@
 
 #include "data/view/combination_source.h"
 #include "data/view/order_text.h"
+#include "data/view/sort_key.h"
 
 namespace korvex::view {
-
-// One compiled order component.
-struct OrderTerm {
-  const Expression* expression = nullptr;
-  bool descending = false;
-};
 
 class Stage {
  public:
@@ -69,11 +64,12 @@ class StreamStage : public Stage {
 
 // The source delivers the first `served` order components in order; runs of
 // equal values among them are sorted by the rest, ties kept in source order
-// (key order, then record number).
+// (key order, then record number). A run is held flat: per combination its
+// key bytes, the values of components read through the evaluator and its
+// record numbers; the sort orders indices.
 class RunStage : public Stage {
  public:
-  RunStage(std::unique_ptr<CombinationSource> source, std::vector<OrderTerm> terms, size_t served)
-      : Stage(std::move(source), std::move(terms)), served_(served) {}
+  RunStage(std::unique_ptr<CombinationSource> source, std::vector<OrderTerm> terms, size_t served);
   int32_t Restart() override;
   int32_t Read(bool forward) override;
   int32_t SeekValues(const std::vector<Value>& start) override;
@@ -82,23 +78,36 @@ class RunStage : public Stage {
   uint64_t runs_sorted() const { return runs_sorted_; }
 
  private:
-  struct Entry {
-    std::vector<Value> values;
-    Combination combo;
-    int64_t seq = 0;  // place in source order
-  };
   enum class Pending { kNone, kOn, kEnd };
   // Reads the run that follows (precedes) the source's position and sorts it.
   int32_t ReadRun(bool forward);
   // Places the source at the start of the run whose leading values are `lead`.
   int32_t StartRunAt(const std::vector<Value>& lead);
   int32_t Deliver();
+  // The i-th combination of the run in the view's order.
+  const uint32_t* Combo(size_t i) const { return &combos_[sorted_[i] * levels_]; }
+  Combination ComboAt(size_t i) const;  // in read order
+  // Makes room for one more combination in the flat buffers.
+  void Grow();
+  // Whether the run's i-th combination (view order) is not below start in
+  // components [served, m); may read it into the buffers.
+  int32_t AtLeast(size_t i, const std::vector<Value>& start, size_t m, bool* at_least);
+  // The first of the run not below start in its first m components; false when none is.
+  int32_t FindNotBelow(const std::vector<Value>& start, size_t m, size_t* index, bool* found);
 
   size_t served_;
-  std::vector<Entry> run_;
-  size_t index_ = 0;
+  SortKeyReader keys_;
+  size_t levels_;
+  std::vector<uint8_t> key_bytes_;  // keys_.width() per combination, in read order
+  std::vector<Value> values_;       // keys_.value_count() per combination
+  std::vector<uint32_t> combos_;    // levels_ record numbers per combination
+  std::vector<uint32_t> sorted_;    // read-order indices in the view's order
+  size_t count_ = 0;                // combinations in the run
+  std::vector<Value> lead_;         // the run's first `served` values
+  size_t index_ = 0;                // into sorted_
   bool have_run_ = false;
   Combination run_first_, run_last_;  // in source order
+  Combination scratch_;
   Pending pending_ = Pending::kNone;
   uint64_t runs_sorted_ = 0;
 };
