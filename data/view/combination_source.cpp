@@ -163,7 +163,7 @@ int32_t CombinationSource::Children(const ViewJoin& join, const ViewLevel& paren
       }
       if (!same) break;
       uint32_t r = 0;
-      code = child.Pointer(&r);
+      code = Pointer(Index(&join.level), &r);
       if (code == driver::kNoError) out->push_back(r);
     }
   } else {
@@ -175,7 +175,7 @@ int32_t CombinationSource::Children(const ViewJoin& join, const ViewLevel& paren
       Value v;
       if (it != conditions_.end() && !(it->second->Evaluate(&v).ok() && v.IsTrue())) continue;
       uint32_t r = 0;
-      code = child.Pointer(&r);
+      code = Pointer(Index(&join.level), &r);
       if (code == driver::kNoError) out->push_back(r);
     }
   }
@@ -226,6 +226,13 @@ int32_t CombinationSource::Load(const Combination& c) const {
   return driver::kNoError;
 }
 
+int32_t CombinationSource::Pointer(size_t level, uint32_t* r) {
+  pointer_answer_ = 0;
+  int32_t code = cursors_[level].Call(driver::kOpPointerFile, pointer_args_);
+  *r = static_cast<uint32_t>(pointer_answer_);
+  return code;
+}
+
 // Reads primary records until one has combinations; the buffers then hold
 // the first (last) of them.
 int32_t CombinationSource::Arrive(bool forward) {
@@ -234,7 +241,7 @@ int32_t CombinationSource::Arrive(bool forward) {
     ++reads_;
     if (code != driver::kNoError) return code;
     uint32_t r = 0;
-    code = cursors_[0].Pointer(&r);
+    code = Pointer(0, &r);
     if (code != driver::kNoError) return code;
     if (!joined_) {
       // One combination per record: its place is reused, not made anew.

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "data/driver/arguments.h"
 #include "data/view/view_declaration.h"
 #include "runtime/eval/evaluator.h"
 #include "runtime/eval/value.h"
@@ -79,6 +80,8 @@ class CombinationSource {
   int32_t Expand(const ViewLevel& level, uint32_t r, std::vector<Combination>* out);
   int32_t Children(const ViewJoin& join, const ViewLevel& parent, std::vector<uint32_t>* out);
   int32_t Arrive(bool forward);
+  // The record number of level's current record, asked with words made once.
+  int32_t Pointer(size_t level, uint32_t* r);
 
   std::vector<const ViewLevel*> levels_;
   std::vector<LevelCursor> cursors_;
@@ -92,6 +95,8 @@ class CombinationSource {
   size_t index_ = 0;
   bool on_ = false;  // combos_[index_] is the current combination
   uint64_t reads_ = 0;
+  int64_t pointer_answer_ = 0;
+  driver::Arguments pointer_args_{driver::Argument::NumberAnswer(&pointer_answer_)};
 };
 
 }  // namespace korvex::view

@@ -74,6 +74,10 @@ void SortKeyReader::Prepare(std::shared_ptr<const CharTables> tables) {
   for (size_t i = tables_->digraph_count; i-- > 0;) {
     digraph_of_[tables_->digraphs[i].character] = static_cast<uint8_t>(i + 1);  // the first one wins
   }
+  for (size_t c = 0; c < 256; ++c) {
+    weight_[c] = tables_->collation[c];
+    upper_weight_[c] = tables_->collation[tables_->Upper(static_cast<uint8_t>(c))];
+  }
   const size_t per_character = tables_->digraph_count > 0 ? 2 : 1;
   places_.assign(terms_.size(), Place{});
   width_ = 0;
@@ -126,13 +130,19 @@ void SortKeyReader::EncodeText(const Field& f, uint8_t* out, size_t width) const
   const CharTables& t = *tables_;
   const bool upper = f.source == Source::kUpperText;
   uint8_t* o = out;
-  for (size_t i = 0; i < n; ++i) {
-    uint8_t c = upper ? t.Upper(p[i]) : p[i];
-    if (uint8_t d = digraph_of_[c]; d != 0) {
-      *o++ = t.collation[t.digraphs[d - 1].first];
-      *o++ = t.collation[t.digraphs[d - 1].second];
-    } else {
-      *o++ = t.collation[c];
+  if (t.digraph_count == 0) {
+    const uint8_t* weight = upper ? upper_weight_ : weight_;
+    for (size_t i = 0; i < n; ++i) o[i] = weight[p[i]];
+    o += n;
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      uint8_t c = upper ? t.Upper(p[i]) : p[i];
+      if (uint8_t d = digraph_of_[c]; d != 0) {
+        *o++ = t.collation[t.digraphs[d - 1].first];
+        *o++ = t.collation[t.digraphs[d - 1].second];
+      } else {
+        *o++ = t.collation[c];
+      }
     }
   }
   // Texts compare as if padded with blanks.

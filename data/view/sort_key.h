@@ -89,6 +89,9 @@ class SortKeyReader {
   size_t value_count_ = 0;
   std::shared_ptr<const CharTables> tables_;
   uint8_t digraph_of_[256] = {};  // 1 + index of a character's digraph, 0 for none
+  // Without digraphs: each character's weight, as it stands and upper-cased.
+  uint8_t weight_[256] = {};
+  uint8_t upper_weight_[256] = {};
 };
 
 }  // namespace korvex::view
