@@ -35,8 +35,8 @@ size_t MachineShare() {
     unsigned long long mb = std::strtoull(env, &end, 10);
     if (end != env && *end == '\0' && mb > 0 && mb <= 64 * 1024) return size_t(mb * kMb);
   }
-  uint64_t share = PhysicalMemory() / 64;
-  return size_t(std::clamp<uint64_t>(share, 8 * kMb, 64 * kMb));
+  uint64_t share = PhysicalMemory() / 32;
+  return size_t(std::clamp<uint64_t>(share, 8 * kMb, 256 * kMb));
 }
 
 }  // namespace

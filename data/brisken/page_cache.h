@@ -26,10 +26,10 @@ class PageCache {
     size_t max_pages = kMaxPages;
     size_t clean_bytes = kCleanBytesBudget;
   };
-  // The limits an open file gets: a share of the machine's memory (a 64th,
-  // between 8 MB and 64 MB of planned page bytes; decoded pages take about four
-  // times that), or KORVEX_BRISKEN_CACHE_MB megabytes when set, or what
-  // SetDefaultBytes chose.
+  // The limits an open file gets: a share of the machine's memory (a 32nd,
+  // between 8 MB and 256 MB of planned page bytes; a decoded page takes one to
+  // two times its planned size), or KORVEX_BRISKEN_CACHE_MB megabytes when
+  // set, or what SetDefaultBytes chose.
   static Limits DefaultLimits();
   // Sets the limits later opened files get (0 bytes: back to the machine's
   // share; up to kCleanBytesBudget: the small cache).

@@ -104,6 +104,8 @@ Status DecodeRecordArea(std::string_view area, size_t count, std::string* bytes,
     spans->push_back(span);
   }
   if (pos != area.size()) return Status::Corrupt(check::kRecordAreaLength);
+  // A cached page lives long: no more than a quarter of slack.
+  if (bytes->capacity() > bytes->size() + bytes->size() / 4) bytes->shrink_to_fit();
   return Status::Ok();
 }
 

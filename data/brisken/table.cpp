@@ -402,6 +402,17 @@ std::string Table::FromStored(std::string_view stored) const {
   return s;
 }
 
+void Table::CopyFromStored(std::string_view stored, uint8_t* out) const {
+  if ((decl_->attributes & kFileOem) != 0) {
+    std::string s = FromStored(stored);
+    std::memcpy(out, s.data(), s.size());
+    return;
+  }
+  const size_t n = std::min(stored.size(), record_size());
+  std::memcpy(out, stored.data(), n);
+  std::memset(out + n, 0, record_size() - n);
+}
+
 int32_t Table::ReadData(uint32_t r, Record* out, bool* found) {
   *found = false;
   if (r == 0) return kNoError;
@@ -541,8 +552,7 @@ int32_t Table::Deliver(uint32_t r, std::string_view stored, RecordBuffers b) {
       return code;
     }
   }
-  std::string buffer = FromStored(stored);
-  std::memcpy(b.record.data(), buffer.data(), buffer.size());
+  CopyFromStored(stored, b.record.data());
   if (with_memos) *b.memos = std::move(memos);
   memos_skipped_ = b.memos != nullptr && skip_memos_;
   skip_memos_ = false;
@@ -883,25 +893,29 @@ int32_t Table::Look(bool forward, Record* entry, bool* found) {
 int32_t Table::Step(bool forward, RecordBuffers b) {
   if (!sequencing_) return kErrRecordNotAvailable;
   if (order_ != 0 && NeedsBuild(order_)) return kErrKeyMustBeRebuilt;
+  // A failure leaves the position as it was; it only moves before one when
+  // entries of an INDEX are passed over, so only then is it saved.
   const std::optional<Start> saved_pending = pending_;
-  const std::string saved_position = position_;
+  std::optional<std::string> saved_position;
+  Record& entry = step_entry_;
+  Record& data = step_data_;
   for (;;) {
-    Record entry;
     bool found = false;
     int32_t code = Look(forward, &entry, &found);
     if (code == kNoError && !found) code = kErrRecordNotAvailable;
-    Record data;
     uint32_t r = 0;
+    const Record* delivered = &data;
     if (code == kNoError) {
       if (order_ == 0) {
         r = ParseHeader(entry.header()).record;
-        data = std::move(entry);
+        delivered = &entry;
       } else {
         r = EntryRecord(order_, entry);
         code = ReadData(r, &data, &found);
         if (code == kNoError && !found) {
           if (IsIndex(order_)) {
             // An INDEX is not kept up to date: its entries of deleted records are passed over.
+            if (!saved_position) saved_position = position_;
             position_.assign(entry.header());
             pending_.reset();
             continue;
@@ -910,13 +924,14 @@ int32_t Table::Step(bool forward, RecordBuffers b) {
         }
       }
     }
-    if (code == kNoError) code = Deliver(r, data.data(), b);
+    if (code == kNoError) code = Deliver(r, delivered->data(), b);
     if (code != kNoError) {
       pending_ = saved_pending;
-      position_ = saved_position;
+      if (saved_position) position_ = std::move(*saved_position);
       return code;
     }
-    position_.assign(order_ == 0 ? DataHeader(number_, r) : std::string(entry.header()));
+    // In record order the entry is the data record itself: its header is the position.
+    position_.assign(entry.header());
     pending_.reset();
     return kNoError;
   }

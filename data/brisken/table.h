@@ -193,6 +193,8 @@ class Table {
   // Records in stored form and buffer form (text fields in the OEM code page).
   std::string ToStored(std::span<const uint8_t> record) const;
   std::string FromStored(std::string_view stored) const;
+  // The same into record_size() bytes at out.
+  void CopyFromStored(std::string_view stored, uint8_t* out) const;
   int32_t ReadData(uint32_t r, Record* out, bool* found);
   int32_t ReadMemos(uint32_t r, std::vector<std::vector<uint8_t>>* memos);
   int32_t WriteMemos(uint32_t r, const std::vector<std::vector<uint8_t>>& memos);
@@ -237,6 +239,7 @@ class Table {
   bool sequencing_ = false;       // a SET or RESET has happened
   std::optional<Start> pending_;  // where the first NEXT/PREVIOUS starts
   std::string position_;          // header of the last entry visited
+  Record step_entry_, step_data_; // scratch of Step, kept for their storage
 
   RecordLocks* locks_ = nullptr;
   bool hold_requested_ = false;
