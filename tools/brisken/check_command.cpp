@@ -86,33 +86,30 @@ struct Entry {
 // A key's entries as the walk meets them, kept compactly: the part of each
 // header after the table and key numbers (one length for all, once the
 // wrong-length ones are reported), back to back. The data records, which come
-// after the key entries, are compared with them on the way: a streaming merge
-// by record number. Only a key where that finds a difference has its entries
-// gathered again and compared entry by entry, so that a sound file never
-// costs a string per entry.
+// after the key entries, are compared with them on the way, each with the
+// entry that points at it. Only a key where that finds a difference has its
+// entries gathered again and compared entry by entry, so that a sound file
+// never costs a string per entry.
 struct KeyEntries {
   size_t width = 0;               // bytes of an entry after the table and key numbers
   uint64_t count = 0;             // entries in the file (of the right length)
   std::string bytes;              // their headers' rest, in the file's order
   std::vector<uint32_t> records;  // the record each points at, in the same order
-  // (record << 32 | entry index) by record; empty while `records` is ascending
+  bool ordered = false;           // the lookup by record made (the data records have begun)
+  // By record: when the record numbers are dense, the entry index + 1 at each
+  // number (0: none); otherwise (record << 32 | entry index) sorted, walked
+  // alongside the ascending data records.
+  std::vector<uint32_t> at_record;
   std::vector<uint64_t> by_record;
-  bool ordered = false;           // by_record made (the data records have begun)
-  size_t next = 0;                // the merge's position in record order
-  bool exact = true;              // every entry matched its record's so far
+  size_t next = 0;                // by_record: the walk's position
+  uint64_t matched = 0;           // entries equal to their record's
+  bool exact = true;              // no difference so far
   std::string scratch;            // an expected entry
-
-  size_t kept() const { return by_record.empty() ? records.size() : by_record.size(); }
-  uint32_t RecordAt(size_t i) const {
-    return by_record.empty() ? records[i] : static_cast<uint32_t>(by_record[i] >> 32);
-  }
-  size_t EntryAt(size_t i) const {
-    return by_record.empty() ? i : static_cast<size_t>(by_record[i] & 0xFFFFFFFFu);
-  }
 };
 
 struct TableState {
   std::string name;
+  std::string where;  // "table NAME", as faults name it
   uint32_t number = 0;
   std::unique_ptr<brisken::Table> table;  // null when the definition is unreadable
   std::vector<brisken::KeyEncoder> keys;
@@ -120,6 +117,7 @@ struct TableState {
   std::vector<KeyEntries> entries;           // per key
   std::vector<uint32_t> records;             // data record numbers, ascending
   bool records_in_order = true;
+  uint32_t last_number = 0;                  // the file's last number issued
   std::map<uint8_t, std::pair<uint32_t, uint32_t>> counters;  // counted kind -> count, second
   std::vector<uint16_t> definition_blocks;
   std::map<std::pair<uint32_t, uint8_t>, std::vector<std::pair<uint16_t, std::string>>> memos;
@@ -155,15 +153,23 @@ bool Compared(const TableState& t, size_t k) {
   return t.key_ok[k] && (t.table->declaration().keys[k].flags & driver::kKeyIndex) == 0;
 }
 
-// The entries in the order of the records they point at, for the merge.
-void OrderByRecord(KeyEntries* e) {
+// The lookup from a record number to the entry that points at it.
+void OrderByRecord(KeyEntries* e, uint32_t last_number) {
   e->ordered = true;
-  if (std::is_sorted(e->records.begin(), e->records.end())) return;
-  e->by_record.resize(e->records.size());
-  for (size_t i = 0; i < e->records.size(); ++i) {
-    e->by_record[i] = uint64_t{e->records[i]} << 32 | i;
+  const size_t n = e->records.size();
+  if (last_number <= 4 * uint64_t{n} + 4096) {
+    e->at_record.assign(size_t{last_number} + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+      uint32_t r = e->records[i];
+      // Past the last number issued, or a second entry at one record.
+      if (r > last_number || e->at_record[r] != 0) e->exact = false;
+      if (r <= last_number) e->at_record[r] = static_cast<uint32_t>(i + 1);
+    }
+  } else {
+    e->by_record.resize(n);
+    for (size_t i = 0; i < n; ++i) e->by_record[i] = uint64_t{e->records[i]} << 32 | i;
+    std::sort(e->by_record.begin(), e->by_record.end());
   }
-  std::sort(e->by_record.begin(), e->by_record.end());
   std::vector<uint32_t>().swap(e->records);
 }
 
@@ -171,15 +177,22 @@ void OrderByRecord(KeyEntries* e) {
 // entry of the file that points at r.
 void MergeRecord(const brisken::KeyEncoder& key, std::string_view data, uint32_t r,
                  const CharTables& tables, KeyEntries* e) {
-  // An entry pointing at no record there is (or a second one at a record).
-  if (e->next < e->kept() && e->RecordAt(e->next) < r) e->exact = false;
   if (!e->exact) return;
-  const bool has_entry = e->next < e->kept() && e->RecordAt(e->next) == r;
+  size_t entry = 0;  // index + 1
+  if (!e->at_record.empty()) {
+    entry = r < e->at_record.size() ? e->at_record[r] : 0;
+  } else {
+    // Entries before r point at no record there is (or a second time at one).
+    if (e->next < e->by_record.size() && (e->by_record[e->next] >> 32) < r) e->exact = false;
+    if (e->next < e->by_record.size() && (e->by_record[e->next] >> 32) == r) {
+      entry = (e->by_record[e->next++] & 0xFFFFFFFFu) + 1;
+    }
+  }
   if (key.optional() && key.IsEmpty(data)) {
-    if (has_entry) e->exact = false;
+    if (entry != 0) e->exact = false;
     return;
   }
-  if (!has_entry) {
+  if (entry == 0) {
     e->exact = false;
     return;
   }
@@ -187,17 +200,16 @@ void MergeRecord(const brisken::KeyEncoder& key, std::string_view data, uint32_t
   key.Encode(data, tables, &e->scratch);
   if (key.allows_duplicates()) brisken::AppendBe32(&e->scratch, r);
   if (e->scratch.size() != e->width ||
-      std::memcmp(e->scratch.data(), e->bytes.data() + e->EntryAt(e->next) * e->width,
-                  e->width) != 0) {
+      std::memcmp(e->scratch.data(), e->bytes.data() + (entry - 1) * e->width, e->width) != 0) {
     e->exact = false;
     return;
   }
-  ++e->next;
+  ++e->matched;
 }
 
 void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
                 const CharTables& tables, Report* report) {
-  const std::string where = "table " + t->name;
+  const std::string& where = t->where;
   switch (p.kind) {
     case ParsedHeader::Kind::kKeyEntry: {
       size_t k = static_cast<size_t>(p.kind_byte) - 1;
@@ -245,7 +257,7 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
       for (size_t k = 0; k < t->keys.size(); ++k) {
         if (!Compared(*t, k)) continue;
         KeyEntries& e = t->entries[k];
-        if (!e.ordered) OrderByRecord(&e);
+        if (!e.ordered) OrderByRecord(&e, t->last_number);
         if (!t->records_in_order) e.exact = false;
         MergeRecord(t->keys[k], r.data(), p.record, tables, &e);
       }
@@ -390,7 +402,7 @@ void CompareEntries(const TableState& t, size_t k, const std::vector<Entry>& fou
 void CompareKey(brisken::BriskenFile* file, const TableState& t, size_t k,
                 const CharTables& tables, Report* report) {
   const KeyEntries& e = t.entries[k];
-  if (!e.exact || e.next != e.kept() || e.kept() != e.count) {
+  if (!e.exact || e.matched != e.count) {
     std::vector<Entry> found, expected;
     GatherKey(file, t, k, tables, &found, &expected);
     CompareEntries(t, k, found, std::move(expected), report);
@@ -561,6 +573,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     }
     TableState& t = states[number];
     t.name = name;
+    t.where = "table " + name;
+    t.last_number = last_number;
     t.number = number;
     Prepare(&t, file.get(), &report);
   }

@@ -151,6 +151,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
   uint64_t added = 0, rejected = 0, committed = 0;
   const size_t commit_above = brisken::PageCache::DefaultLimits().clean_bytes / 2;
+  constexpr uint64_t kLookEvery = 1024;  // rows between looks at the pending bytes, at least
+  uint64_t next_look = kLookEvery;
   Progress progress("import", parsed.Has("progress"), err);
   std::string reason;
   auto reject = [&](const std::string& why) {
@@ -206,8 +208,18 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     ++added;
     progress.Step(added);
     // Changed pages stay in memory until a commit: a long import commits
-    // in parts so that its memory stays bounded.
-    if (added % 1024 == 0 && file->pending_bytes() > commit_above) {
+    // in parts so that its memory stays bounded. Summing the pending pages
+    // visits each of them, so it is done only as often as the rate the
+    // pending bytes grew at since the last part says they could reach the
+    // limit (a page changed again adds nothing: the rate only falls).
+    if (added < next_look) continue;
+    const size_t pending = file->pending_bytes();
+    if (pending <= commit_above) {
+      const uint64_t rows = added - committed;
+      const double per_row = static_cast<double>(pending) / static_cast<double>(rows);
+      const double ahead = per_row > 0 ? static_cast<double>(commit_above - pending) / per_row / 2 : 0;
+      next_look = added + std::clamp<uint64_t>(static_cast<uint64_t>(ahead), kLookEvery, 1 << 20);
+    } else {
       brisken::Status s = file->Commit();
       if (!s.ok()) {
         std::fprintf(err, "brisken import: %s: the records could not be written (%s); "
@@ -216,6 +228,7 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
         return kExitFailed;
       }
       committed = added;
+      next_look = added + kLookEvery;
     }
   }
   progress.Done(added);
