@@ -9,6 +9,7 @@
 #include "data/driver/error_codes.h"
 #include "data/driver/operation.h"
 #include "data/view/view_engine.h"
+#include "runtime/type_codes.h"
 #include "tools/brisken/command.h"
 #include "tools/brisken/console.h"
 #include "tools/brisken/csv.h"
@@ -266,7 +267,14 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     AppendCsvRecord(&chunk, header);
   }
   std::vector<JsonKind> kinds;
-  for (const Column& c : columns) kinds.push_back(ColumnJsonKind(shown, c));
+  // STRING columns go from the record into the CSV without a copy between:
+  // their text is their bytes without the trailing blanks.
+  std::vector<bool> plain_string;
+  for (const Column& c : columns) {
+    kinds.push_back(ColumnJsonKind(shown, c));
+    plain_string.push_back(!json && c.memo < 0 && !c.raw &&
+                           shown.fields[static_cast<size_t>(c.field)].type == kTypeString);
+  }
 
   int32_t code = through_view ? 0 : key == 0 ? table->SetFile() : table->SetKey(key);
   uint64_t count = 0;
@@ -279,6 +287,14 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     if (json) chunk.append(count == 0 ? "\n{" : ",\n{");
     for (size_t i = 0; i < columns.size(); ++i) {
       const Column& c = columns[i];
+      if (plain_string[i]) {
+        const char* bytes = reinterpret_cast<const char*>(record.data()) + c.offset;
+        size_t n = c.size;
+        while (n > 0 && bytes[n - 1] == ' ') --n;
+        if (i > 0) chunk.push_back(',');
+        AppendCsvField(&chunk, std::string_view(bytes, n));
+        continue;
+      }
       if (!ColumnToText(shown, c, record, memo_values, &text)) {
         ++unreadable;
         std::fprintf(err, "brisken export: record %lu: %s holds no valid value; written empty\n",
