@@ -84,6 +84,9 @@ class RunStage : public Stage {
   // Places the source at the start of the run whose leading values are `lead`.
   int32_t StartRunAt(const std::vector<Value>& lead);
   int32_t Deliver();
+  // Sorts the run by its key bytes from `from` on, ties in source order; for
+  // orders whose unserved components are all key bytes.
+  void SortByKeyBytes(size_t from, bool forward);
   // The i-th combination of the run in the view's order.
   const uint32_t* Combo(size_t i) const { return &combos_[sorted_[i] * levels_]; }
   Combination ComboAt(size_t i) const;  // in read order
@@ -102,6 +105,12 @@ class RunStage : public Stage {
   std::vector<Value> values_;       // keys_.value_count() per combination
   std::vector<uint32_t> combos_;    // levels_ record numbers per combination
   std::vector<uint32_t> sorted_;    // read-order indices in the view's order
+  struct SortItem {
+    uint64_t prefix;  // eight key bytes after those the run shares
+    uint32_t rank;    // in source order
+    uint32_t index;   // in read order
+  };
+  std::vector<SortItem> sort_items_;
   size_t count_ = 0;                // combinations in the run
   std::vector<Value> lead_;         // the run's first `served` values
   size_t index_ = 0;                // into sorted_
