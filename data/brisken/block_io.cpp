@@ -19,9 +19,15 @@ Status ReadBlocks(os::File* file, const BlockCipher* cipher, uint64_t offset, si
   return Status::Ok();
 }
 
-Status WriteBlocks(os::File* file, const BlockCipher* cipher, uint64_t offset, std::string data) {
+Status WriteBlocks(os::File* file, const BlockCipher* cipher, uint64_t offset,
+                   std::string_view data) {
   if (data.size() % kBlock != 0) return Status::Corrupt(check::kWriteAlignment);
-  if (cipher) cipher->Encipher(data.data(), data.size());
+  std::string enciphered;
+  if (cipher) {
+    enciphered.assign(data);
+    cipher->Encipher(enciphered.data(), enciphered.size());
+    data = enciphered;
+  }
   os::Status s = file->WriteAt(offset, data.data(), data.size());
   if (!s.ok()) return Status::Error(OsErrorCode(s, true));
   return Status::Ok();

@@ -31,6 +31,7 @@ Status ReadBlocks(os::File* file, const BlockCipher* cipher, uint64_t offset, si
                   std::string* out);
 
 // Writes data (a multiple of 64 bytes, else 2286) at offset, enciphered when cipher is set.
-Status WriteBlocks(os::File* file, const BlockCipher* cipher, uint64_t offset, std::string data);
+// Only an enciphered write copies the bytes.
+Status WriteBlocks(os::File* file, const BlockCipher* cipher, uint64_t offset, std::string_view data);
 
 }  // namespace korvex::brisken

@@ -139,10 +139,16 @@ Page::Area Page::EncodeArea() const {
   return result;
 }
 
-Status Page::Assemble(const Area& area, std::string* image) const {
+Status Page::CheckArea(const Area& area) const {
   if (area.uncompressed_size > planned_ || area.uncompressed_size > kMaxPageBytes) {
     return Status::Corrupt(check::kPageTooLarge);
   }
+  return Status::Ok();
+}
+
+Status Page::Assemble(const Area& area, std::string* image) const {
+  Status checked = CheckArea(area);
+  if (!checked.ok()) return checked;
   image->assign(kPageHeaderSize, '\0');
   for (uint32_t c : children_) {
     char le[4];

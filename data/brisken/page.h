@@ -80,6 +80,12 @@ class Page {
   // without padding. Fails when the page exceeds 15104 bytes or its planned size.
   Status Assemble(const Area& area, std::string* image) const;
   Status Serialize(std::string* image) const { return Assemble(EncodeArea(), image); }
+  // Assemble's check alone: the page fits 15104 bytes and its planned size.
+  Status CheckArea(const Area& area) const;
+  // The length of the image Assemble makes from area.
+  size_t ImageSize(const Area& area) const {
+    return kPageHeaderSize + 4 * children_.size() + area.stored.size();
+  }
   // Parses the image read from the slot at address. Checks the header against
   // the slot, expands and parses the record area.
   static Status Parse(std::string_view slot, uint32_t address, std::unique_ptr<Page>* out);

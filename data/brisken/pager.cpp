@@ -232,20 +232,20 @@ Status Pager::PrepareCommit(std::vector<PageImage>* images, FileHeader* header) 
   images->clear();
   // Records do not change during a commit, so each page's area is encoded once.
   std::unordered_map<const Page*, Page::Area> areas;
-  auto image_of = [&](const Page* page, std::string* image) {
+  auto area_of = [&](const Page* page) -> const Page::Area& {
     auto it = areas.find(page);
     if (it == areas.end()) it = areas.emplace(page, page->EncodeArea()).first;
-    return page->Assemble(it->second, image);
+    return it->second;
   };
-  std::string image;
   // Pages that changed size class move to a slot of their new class; the moves
   // and the compaction touch further pages, so repeat until nothing moves.
   for (bool moved = true; moved;) {
     uint64_t relocations_before = relocations_;
     for (Page* page : cache_.DirtyPages()) {
-      Status s = image_of(page, &image);
+      const Page::Area& area = area_of(page);
+      Status s = page->CheckArea(area);
       if (!s.ok()) return s;
-      int cls = SizeClassFor(image.size());
+      int cls = SizeClassFor(page->ImageSize(area));
       if (cls == header_.RegionOf(page->address())) continue;
       uint32_t to = 0;
       s = Allocate(cls, &to);
@@ -260,8 +260,10 @@ Status Pager::PrepareCommit(std::vector<PageImage>* images, FileHeader* header) 
     moved = relocations_ != relocations_before;
   }
   for (Page* page : cache_.DirtyPages()) {
-    Status s = image_of(page, &image);
+    std::string image;
+    Status s = page->Assemble(area_of(page), &image);
     if (!s.ok()) return s;
+    areas.erase(page);  // the image holds it now: a large commit keeps one copy
     int cls = header_.RegionOf(page->address());
     if (cls != SizeClassFor(image.size())) return Status::Corrupt(check::kPageAddress);
     image.resize(size_t{kUnit} * cls, '\0');
@@ -288,7 +290,7 @@ Status Pager::CommitInPlace() {
   Status s = PrepareCommit(&images, &header);
   if (!s.ok()) return s;
   for (PageImage& image : images) {
-    s = WriteBlocks(file_, cipher_, image.offset, std::move(image.bytes));
+    s = WriteBlocks(file_, cipher_, image.offset, image.bytes);
     if (!s.ok()) return s;
   }
   s = WriteBlocks(file_, cipher_, 0, header.Encode());

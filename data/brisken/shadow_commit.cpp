@@ -141,7 +141,7 @@ Status RollForward(os::File* file, const ShadowArea& area, const BlockCipher* ci
     std::string bytes;
     Status s = ReadBlocks(file, nullptr, area.copies.at(home), size, &bytes);
     if (!s.ok()) return s;
-    s = WriteBlocks(file, nullptr, home, std::move(bytes));
+    s = WriteBlocks(file, nullptr, home, bytes);
     if (!s.ok()) return s;
   }
   FileHeader done = area.header;
