@@ -51,6 +51,9 @@ class CombinationSource {
   // REQUIRES: all outlive this.
   CombinationSource(const ViewDeclaration* view, std::vector<const Expression*> join_conditions,
                     const Expression* filter, int key, bool reversed = false);
+  // Not copied: its argument words point at its own answer.
+  CombinationSource(const CombinationSource&) = delete;
+  CombinationSource& operator=(const CombinationSource&) = delete;
 
   int key() const { return key_; }
   bool reversed() const { return reversed_; }
