@@ -63,8 +63,9 @@ Page* PageCache::Find(uint32_t address) {
   Page* p = pages_.Find(address);
   if (p == nullptr) return nullptr;
   if (p->dirty()) {
-    // Exact order: a commit places pages in it.
-    if (dirty_.begin() != p->lru_position) dirty_.splice(dirty_.begin(), dirty_, p->lru_position);
+    // Exact order (a commit places pages in it), kept as a stamp rather than
+    // by moving list nodes on every lookup.
+    p->lru_tick = ++dirty_tick_;
   } else if (tick_ - p->lru_tick > clean_.size() / 4) {
     // At most tick_ - lru_tick pages went in front of it since it was put at
     // the front: one within the first quarter is far from being trimmed, and
@@ -80,6 +81,7 @@ Page* PageCache::Insert(std::unique_ptr<Page> page) {
   if (raw->dirty()) {
     dirty_.push_front(raw);
     raw->lru_position = dirty_.begin();
+    raw->lru_tick = ++dirty_tick_;
   } else {
     clean_.push_front(raw);
     raw->lru_position = clean_.begin();
@@ -114,11 +116,12 @@ void PageCache::Erase(Page* page) {
 
 void PageCache::MarkDirty(Page* page) {
   if (page->dirty()) {
-    dirty_.splice(dirty_.begin(), dirty_, page->lru_position);
+    page->lru_tick = ++dirty_tick_;
     return;
   }
   clean_bytes_ -= std::min(clean_bytes_, page->planned_size());
   dirty_.splice(dirty_.begin(), clean_, page->lru_position);
+  page->lru_tick = ++dirty_tick_;
   page->set_dirty(true);
 }
 
@@ -128,7 +131,17 @@ size_t PageCache::DirtyBytes() const {
   return bytes;
 }
 
+std::vector<Page*> PageCache::DirtyPages() {
+  SortDirty();
+  return {dirty_.rbegin(), dirty_.rend()};
+}
+
+void PageCache::SortDirty() {
+  dirty_.sort([](const Page* a, const Page* b) { return a->lru_tick > b->lru_tick; });
+}
+
 void PageCache::MarkAllClean() {
+  SortDirty();
   // They go to the front in their order: the front one gets the latest tick.
   for (auto it = dirty_.rbegin(); it != dirty_.rend(); ++it) {
     Page* p = *it;

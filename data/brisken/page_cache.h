@@ -64,15 +64,18 @@ class PageCache {
   size_t DirtyBytes() const;
   size_t clean_count() const { return clean_.size(); }
   // Dirty pages, least recently used first.
-  std::vector<Page*> DirtyPages() const { return {dirty_.rbegin(), dirty_.rend()}; }
+  std::vector<Page*> DirtyPages();
 
  private:
   std::unique_ptr<Page> Unlink(Page* page);
+  // Puts the dirty list in use order, most recent first.
+  void SortDirty();
 
   Limits limits_;
   PageTable pages_;  // by address
   std::list<Page*> clean_;  // most recently used first
-  std::list<Page*> dirty_;  // most recently used first
+  std::list<Page*> dirty_;  // in use order (most recent first) only after SortDirty
+  uint64_t dirty_tick_ = 0;  // counts uses of dirty pages (their lru_tick)
   size_t count_ = 0;
   uint64_t tick_ = 0;  // counts pages put at the front of the clean list
   size_t clean_bytes_ = 0;  // planned sizes of clean pages, as of their last listing
