@@ -306,21 +306,27 @@ uint32_t Adjusted(uint32_t count, int delta) {
 
 int32_t Table::AdjustCounter(uint8_t kind, int delta) {
   // Read and rewritten in one visit to its page: every ADD and DELETE does this.
-  bool valid = true;
+  struct Change {
+    uint32_t table;
+    uint8_t kind;
+    int delta;
+    bool valid = true;
+  } change{number_, kind, delta};
   bool found = false;
   Record old;
+  // One pointer captured: the function object needs no allocation of its own.
   Status s = file_->Update(
       CounterHeader(number_, kind),
-      [&](const RecordView& stored, Record* next) {
+      [c = &change](const RecordView& stored, Record* next) {
         uint32_t count = 0, second = 0;
-        valid = ParseCounterData(stored.data(), &count, &second);
-        if (!valid) return false;
-        *next = CounterRecord(number_, kind, Adjusted(count, delta), second);
+        c->valid = ParseCounterData(stored.data(), &count, &second);
+        if (!c->valid) return false;
+        *next = CounterRecord(c->table, c->kind, Adjusted(count, c->delta), second);
         return true;
       },
       &found, &old);
   if (!s.ok()) return s.code();
-  if (!valid) return kErrInvalidDataFile;
+  if (!change.valid) return kErrInvalidDataFile;
   if (found) {
     journal_.push_back({Undo::What::kReplaced, std::move(old)});
     return kNoError;
@@ -582,7 +588,7 @@ int32_t Table::Add(RecordBuffers b) {
   Status s = file_->NextNumber(&r);
   if (!s.ok()) return s.code();
   Begin();
-  std::string buffer(reinterpret_cast<const char*>(b.record.data()), record_size());
+  const std::string_view buffer(reinterpret_cast<const char*>(b.record.data()), record_size());
   for (int k = 1; k <= key_count(); ++k) {
     if (IsIndex(k)) continue;
     Record entry;
@@ -640,7 +646,7 @@ int32_t Table::RewriteLocked(uint32_t r, RecordBuffers b) {
   }
   Begin();
   const std::string old_buffer = FromStored(old.data());
-  const std::string buffer(reinterpret_cast<const char*>(b.record.data()), record_size());
+  const std::string_view buffer(reinterpret_cast<const char*>(b.record.data()), record_size());
   for (int k = 1; k <= key_count(); ++k) {
     if (IsIndex(k)) continue;
     Record before, after;
