@@ -4,7 +4,6 @@
 // numbers issued. The exit status is 0 only for a sound file.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -17,6 +16,7 @@
 #include "data/driver/error_codes.h"
 #include "runtime/char_tables.h"
 #include "tools/brisken/command.h"
+#include "tools/brisken/multiset_digest.h"
 #include "tools/brisken/tool_support.h"
 
 namespace korvex::tool {
@@ -83,28 +83,18 @@ struct Entry {
   bool operator<(const Entry& other) const { return header < other.header; }
 };
 
-// A key's entries as the walk meets them, kept compactly: the part of each
-// header after the table and key numbers (one length for all, once the
-// wrong-length ones are reported), back to back. The data records, which come
-// after the key entries, are compared with them on the way, each with the
-// entry that points at it. Only a key where that finds a difference has its
-// entries gathered again and compared entry by entry, so that a sound file
-// never costs a string per entry.
+// A key's entries as the walk meets them, and the entries the table's data
+// records call for (which come after them), each side summed up in a digest
+// of (header, record number) elements: equal digests are equal sets. Only a
+// key whose digests differ has its entries gathered again, as whole headers,
+// and compared entry by entry; a sound file costs no memory per entry.
 struct KeyEntries {
-  size_t width = 0;               // bytes of an entry after the table and key numbers
-  uint64_t count = 0;             // entries in the file (of the right length)
-  std::string bytes;              // their headers' rest, in the file's order
-  std::vector<uint32_t> records;  // the record each points at, in the same order
-  bool ordered = false;           // the lookup by record made (the data records have begun)
-  // By record: when the record numbers are dense, the entry index + 1 at each
-  // number (0: none); otherwise (record << 32 | entry index) sorted, walked
-  // alongside the ascending data records.
-  std::vector<uint32_t> at_record;
-  std::vector<uint64_t> by_record;
-  size_t next = 0;                // by_record: the walk's position
-  uint64_t matched = 0;           // entries equal to their record's
-  bool exact = true;              // no difference so far
-  std::string scratch;            // an expected entry
+  uint64_t count = 0;        // entries in the file (of the right length)
+  std::string last;          // the last one's header after the table and key numbers
+  bool in_order = true;      // each entry's header followed the last one's
+  MultisetDigest found;      // the entries of the file
+  MultisetDigest expected;   // the entries the records call for
+  std::string scratch;       // an expected entry
 };
 
 struct TableState {
@@ -117,7 +107,6 @@ struct TableState {
   std::vector<KeyEntries> entries;           // per key
   std::vector<uint32_t> records;             // data record numbers, ascending
   bool records_in_order = true;
-  uint32_t last_number = 0;                  // the file's last number issued
   std::map<uint8_t, std::pair<uint32_t, uint32_t>> counters;  // counted kind -> count, second
   std::vector<uint16_t> definition_blocks;
   std::map<std::pair<uint32_t, uint8_t>, std::vector<std::pair<uint16_t, std::string>>> memos;
@@ -144,7 +133,6 @@ void Prepare(TableState* t, brisken::BriskenFile* file, Report* report) {
   t->entries.resize(decl.keys.size());
   for (size_t k = 0; k < decl.keys.size(); ++k) {
     t->key_ok[k] = t->keys[k].Init(decl, t->table->layout(), decl.keys[k]) == 0;
-    t->entries[k].width = t->keys[k].length() + (t->keys[k].allows_duplicates() ? 4 : 0);
   }
 }
 
@@ -153,58 +141,15 @@ bool Compared(const TableState& t, size_t k) {
   return t.key_ok[k] && (t.table->declaration().keys[k].flags & driver::kKeyIndex) == 0;
 }
 
-// The lookup from a record number to the entry that points at it.
-void OrderByRecord(KeyEntries* e, uint32_t last_number) {
-  e->ordered = true;
-  const size_t n = e->records.size();
-  if (last_number <= 4 * uint64_t{n} + 4096) {
-    e->at_record.assign(size_t{last_number} + 1, 0);
-    for (size_t i = 0; i < n; ++i) {
-      uint32_t r = e->records[i];
-      // Past the last number issued, or a second entry at one record.
-      if (r > last_number || e->at_record[r] != 0) e->exact = false;
-      if (r <= last_number) e->at_record[r] = static_cast<uint32_t>(i + 1);
-    }
-  } else {
-    e->by_record.resize(n);
-    for (size_t i = 0; i < n; ++i) e->by_record[i] = uint64_t{e->records[i]} << 32 | i;
-    std::sort(e->by_record.begin(), e->by_record.end());
-  }
-  std::vector<uint32_t>().swap(e->records);
-}
-
-// The entry record r calls for (none for an empty OPT value) against the
-// entry of the file that points at r.
-void MergeRecord(const brisken::KeyEncoder& key, std::string_view data, uint32_t r,
+// Adds the entry record r calls for (none for an empty OPT value) to the
+// key's expected digest.
+void ExpectEntry(const brisken::KeyEncoder& key, std::string_view data, uint32_t r,
                  const CharTables& tables, KeyEntries* e) {
-  if (!e->exact) return;
-  size_t entry = 0;  // index + 1
-  if (!e->at_record.empty()) {
-    entry = r < e->at_record.size() ? e->at_record[r] : 0;
-  } else {
-    // Entries before r point at no record there is (or a second time at one).
-    if (e->next < e->by_record.size() && (e->by_record[e->next] >> 32) < r) e->exact = false;
-    if (e->next < e->by_record.size() && (e->by_record[e->next] >> 32) == r) {
-      entry = (e->by_record[e->next++] & 0xFFFFFFFFu) + 1;
-    }
-  }
-  if (key.optional() && key.IsEmpty(data)) {
-    if (entry != 0) e->exact = false;
-    return;
-  }
-  if (entry == 0) {
-    e->exact = false;
-    return;
-  }
+  if (key.optional() && key.IsEmpty(data)) return;
   e->scratch.clear();
   key.Encode(data, tables, &e->scratch);
   if (key.allows_duplicates()) brisken::AppendBe32(&e->scratch, r);
-  if (e->scratch.size() != e->width ||
-      std::memcmp(e->scratch.data(), e->bytes.data() + (entry - 1) * e->width, e->width) != 0) {
-    e->exact = false;
-    return;
-  }
-  ++e->matched;
+  e->expected.Add(e->scratch, r);
 }
 
 void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
@@ -230,15 +175,11 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
       }
       KeyEntries& e = t->entries[k];
       ++e.count;
-      if (!Compared(*t, k) || !e.exact) return;
+      if (!Compared(*t, k)) return;
       // The file's order is the headers' order: each entry follows the last.
-      if (e.count > 1 &&
-          std::memcmp(p.rest.data(), e.bytes.data() + e.bytes.size() - e.width, e.width) <= 0) {
-        e.exact = false;
-        return;
-      }
-      e.bytes.append(p.rest);
-      e.records.push_back(brisken::KeyEntryRecordNumber(r));
+      if (e.count > 1 && p.rest <= std::string_view(e.last)) e.in_order = false;
+      e.last.assign(p.rest);
+      e.found.Add(p.rest, brisken::KeyEntryRecordNumber(r));
       return;
     }
     case ParsedHeader::Kind::kData: {
@@ -255,11 +196,7 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
         return;
       }
       for (size_t k = 0; k < t->keys.size(); ++k) {
-        if (!Compared(*t, k)) continue;
-        KeyEntries& e = t->entries[k];
-        if (!e.ordered) OrderByRecord(&e, t->last_number);
-        if (!t->records_in_order) e.exact = false;
-        MergeRecord(t->keys[k], r.data(), p.record, tables, &e);
+        if (Compared(*t, k)) ExpectEntry(t->keys[k], r.data(), p.record, tables, &t->entries[k]);
       }
       return;
     }
@@ -397,12 +334,12 @@ void CompareEntries(const TableState& t, size_t k, const std::vector<Entry>& fou
   }
 }
 
-// Checks a key's entries against its records and its counter. The merge of
-// the walk settles a sound key; any difference is looked at entry by entry.
+// Checks a key's entries against its records and its counter. The digests of
+// the walk settle a sound key; any difference is looked at entry by entry.
 void CompareKey(brisken::BriskenFile* file, const TableState& t, size_t k,
                 const CharTables& tables, Report* report) {
   const KeyEntries& e = t.entries[k];
-  if (!e.exact || e.matched != e.count) {
+  if (!e.in_order || !t.records_in_order || !(e.found == e.expected)) {
     std::vector<Entry> found, expected;
     GatherKey(file, t, k, tables, &found, &expected);
     CompareEntries(t, k, found, std::move(expected), report);
@@ -574,7 +511,6 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     TableState& t = states[number];
     t.name = name;
     t.where = "table " + name;
-    t.last_number = last_number;
     t.number = number;
     Prepare(&t, file.get(), &report);
   }
