@@ -272,8 +272,8 @@ Status BriskenFile::LockForWrite() {
 
 void BriskenFile::UnlockAccess() { DropLocks(); }
 
-Status BriskenFile::Get(std::string_view h, Record* out, bool* found) {
-  return Report(tree_.Get(h, out, found));
+Status BriskenFile::Get(std::string_view h, Record* out, bool* found, bool remember) {
+  return Report(tree_.Get(h, out, found, remember));
 }
 
 Status BriskenFile::Seek(std::string_view h, bool after, Record* out, bool* found) {

@@ -72,7 +72,7 @@ class BriskenFile {
   const FileHeader& header() const { return pager_.header(); }
 
   // The record tree (record_tree.h), each reporting a failed check.
-  Status Get(std::string_view h, Record* out, bool* found);
+  Status Get(std::string_view h, Record* out, bool* found, bool remember = false);
   Status Seek(std::string_view h, bool after, Record* out, bool* found);
   Status SeekBack(std::string_view h, bool before, Record* out, bool* found);
   // 5 when the file is not open for writing.

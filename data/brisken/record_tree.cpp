@@ -107,10 +107,10 @@ Status RecordTree::Neighbour(std::vector<Step>* path, bool forward, Page** leaf)
   return Status::Ok();
 }
 
-Status RecordTree::Get(std::string_view h, Record* out, bool* found) {
+Status RecordTree::Get(std::string_view h, Record* out, bool* found, bool remember) {
   *found = false;
   Page* leaf = nullptr;
-  Status s = FindLeaf(h, &leaf, false);
+  Status s = FindLeaf(h, &leaf, remember);
   if (!s.ok() || leaf == nullptr) return s;
   size_t pos = leaf->LowerBound(h);
   if (pos < leaf->size() && CompareHeaders(leaf->record(pos).header(), h) == 0) {

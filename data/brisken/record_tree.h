@@ -22,8 +22,10 @@ class RecordTree {
   RecordTree(const RecordTree&) = delete;
   RecordTree& operator=(const RecordTree&) = delete;
 
-  // The record whose header equals h; *found false when there is none.
-  Status Get(std::string_view h, Record* out, bool* found);
+  // The record whose header equals h; *found false when there is none. With
+  // remember, its leaf is remembered as a change's would be (for a read that a
+  // change of the same record follows).
+  Status Get(std::string_view h, Record* out, bool* found, bool remember = false);
   // The first record with header >= h (> h when after is set).
   Status Seek(std::string_view h, bool after, Record* out, bool* found);
   // The last record with header <= h (< h when before is set).

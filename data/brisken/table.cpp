@@ -419,10 +419,10 @@ void Table::CopyFromStored(std::string_view stored, uint8_t* out) const {
   std::memset(out + n, 0, record_size() - n);
 }
 
-int32_t Table::ReadData(uint32_t r, Record* out, bool* found) {
+int32_t Table::ReadData(uint32_t r, Record* out, bool* found, bool for_change) {
   *found = false;
   if (r == 0) return kNoError;
-  return file_->Get(DataHeader(number_, r), out, found).code();
+  return file_->Get(DataHeader(number_, r), out, found, for_change).code();
 }
 
 int32_t Table::ReadMemos(uint32_t r, std::vector<std::vector<uint8_t>>* memos) {
@@ -638,7 +638,7 @@ int32_t Table::Rewrite(uint32_t r, RecordBuffers b) {
 int32_t Table::RewriteLocked(uint32_t r, RecordBuffers b) {
   Record old;
   bool found = false;
-  int32_t code = ReadData(r, &old, &found);
+  int32_t code = ReadData(r, &old, &found, true);
   if (code != kNoError) return code;
   if (!found) return kErrRecordNotAvailable;
   if (watch_copy_ && r == current_ && Snapshot(file_, number_, r, old.data()) != *watch_copy_) {
@@ -693,7 +693,7 @@ int32_t Table::Delete() {
   const uint32_t r = current_;
   Record old;
   bool found = false;
-  int32_t code = ReadData(r, &old, &found);
+  int32_t code = ReadData(r, &old, &found, true);
   if (code != kNoError) return code;
   if (!found) return kErrRecordNotAvailable;
   Begin();

@@ -195,7 +195,8 @@ class Table {
   std::string FromStored(std::string_view stored) const;
   // The same into record_size() bytes at out.
   void CopyFromStored(std::string_view stored, uint8_t* out) const;
-  int32_t ReadData(uint32_t r, Record* out, bool* found);
+  // for_change: the record is about to be rewritten or removed (its leaf is remembered).
+  int32_t ReadData(uint32_t r, Record* out, bool* found, bool for_change = false);
   int32_t ReadMemos(uint32_t r, std::vector<std::vector<uint8_t>>* memos);
   int32_t WriteMemos(uint32_t r, const std::vector<std::vector<uint8_t>>& memos);
   int32_t RemoveMemos(uint32_t r);
