@@ -10,6 +10,8 @@
 //                       "UPPER(CUS:SUBURB),CUS:NAME" (the key serves the suburb,
 //                       each suburb's run is sorted by name) and a page of 20 rows;
 //                       ms_per_page, and sorted_runs_per_page
+//                       (argument: the open mode, 64 shared, 16 alone: no
+//                       locks at each read)
 //   BM_SetViewPageServed the same on the order "UPPER(CUS:NAME)", which the key
 //                       serves whole (no run is read ahead or sorted)
 //   BM_RawSuburbRun     what bounds BM_SetViewPage: with the driver alone, SET
@@ -209,9 +211,11 @@ struct Opened {
   std::unique_ptr<view::ViewControlBlock> view;
   bool ok = false;
 
-  explicit Opened(const std::string& order) {
+  // mode: 0x40 (read, deny none: shared, so every read takes the reader
+  // lock) or 0x10 (read, deny all: the file alone, as the export opens it).
+  explicit Opened(const std::string& order, int64_t mode = 0x40) {
     block.name = TheFiles().brisken;
-    Arguments open{Argument::Number(0x40)};
+    Arguments open{Argument::Number(mode)};
     if (brisken::BkfEntry(driver::kOpOpen, &block, &open) != 0) return;
     declaration.primary.file = &block;
     declaration.primary.entry = &brisken::BkfEntry;
@@ -268,7 +272,7 @@ void BM_KeyServedNext(benchmark::State& state) {
 
 void BM_SetViewPage(benchmark::State& state) {
   if (!TheFiles().ok) return state.SkipWithError("files not made");
-  Opened o("UPPER(CUS:SUBURB),CUS:NAME");
+  Opened o("UPPER(CUS:SUBURB),CUS:NAME", state.range(0));
   std::mt19937 rng(11);
   for (auto _ : state) {
     o.Run(driver::kOpNext);  // builds the pipeline
@@ -319,7 +323,7 @@ void BM_SetViewPageServed(benchmark::State& state) {
 
 void BM_RawSuburbRun(benchmark::State& state) {
   if (!TheFiles().ok) return state.SkipWithError("files not made");
-  Opened o("");
+  Opened o("", state.range(0));
   std::mt19937 rng(11);
   for (auto _ : state) {
     auto start = Clock::now();
@@ -423,9 +427,9 @@ void BM_ExportVsSqlite(benchmark::State& state) {
 
 BENCHMARK(BM_RawNext)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeyServedNext)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SetViewPage)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetViewPage)->Arg(0x40)->Arg(0x10)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetViewPageServed)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawSuburbRun)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawSuburbRun)->Arg(0x40)->Arg(0x10)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResetPage)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportVsSqlite)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
