@@ -109,7 +109,11 @@ struct TableState {
   bool records_in_order = true;
   std::map<uint8_t, std::pair<uint32_t, uint32_t>> counters;  // counted kind -> count, second
   std::vector<uint16_t> definition_blocks;
-  std::map<std::pair<uint32_t, uint8_t>, std::vector<std::pair<uint16_t, std::string>>> memos;
+  // The pieces of one memo come together, in order: each memo is checked when
+  // its last piece has passed, and only its faults are kept for the report.
+  std::pair<uint32_t, uint8_t> memo_owner;  // record, memo
+  std::vector<std::pair<uint16_t, std::string>> memo_group;  // piece number, data
+  std::vector<std::pair<std::string, std::string>> memo_faults;  // where, what
   uint64_t memo_pieces = 0;
 };
 
@@ -150,6 +154,40 @@ void ExpectEntry(const brisken::KeyEncoder& key, std::string_view data, uint32_t
   key.Encode(data, tables, &e->scratch);
   if (key.allows_duplicates()) brisken::AppendBe32(&e->scratch, r);
   e->expected.Add(e->scratch, r);
+}
+
+// Checks the memo whose pieces were gathered: of an existing record and a
+// declared memo, numbered from 0 without a gap, and joined into a valid memo.
+void CheckMemo(TableState* t, const CharTables& tables) {
+  std::vector<std::pair<uint16_t, std::string>> pieces;
+  pieces.swap(t->memo_group);
+  if (!t->table) return;
+  const auto& [record, memo] = t->memo_owner;
+  const driver::FileDeclaration& decl = t->table->declaration();
+  const std::string where =
+      t->where + " record " + std::to_string(record) + " memo " + std::to_string(memo + 1);
+  auto fault = [&](const char* what) { t->memo_faults.emplace_back(where, what); };
+  if (!std::binary_search(t->records.begin(), t->records.end(), record)) {
+    fault("memo pieces of a record that does not exist");
+    return;
+  }
+  if (memo >= decl.memos.size()) {
+    fault("memo pieces of a memo the table does not declare");
+    return;
+  }
+  std::vector<std::string> data;
+  bool numbered = true;
+  for (size_t p = 0; p < pieces.size(); ++p) {
+    if (pieces[p].first != p) numbered = false;
+    data.push_back(std::move(pieces[p].second));
+  }
+  const bool oem = (decl.attributes & driver::kFileOem) != 0;
+  std::string content;
+  if (!numbered) {
+    fault("pieces are missing");
+  } else if (!brisken::JoinMemo(data, decl.memos[memo], oem, tables, &content)) {
+    fault("the pieces do not form a valid memo");
+  }
 }
 
 void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
@@ -216,7 +254,11 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
       return;
     case ParsedHeader::Kind::kMemoPiece:
       ++t->memo_pieces;
-      t->memos[{p.record, p.memo}].emplace_back(p.number, std::string(r.data()));
+      if (!t->memo_group.empty() && t->memo_owner != std::make_pair(p.record, p.memo)) {
+        CheckMemo(t, tables);
+      }
+      t->memo_owner = {p.record, p.memo};
+      t->memo_group.emplace_back(p.number, std::string(r.data()));
       return;
     default:
       report->Fault(where, "a record of an unknown kind (" + Hex(r.header()) + ")");
@@ -398,31 +440,7 @@ void Finish(brisken::BriskenFile* file, const TableState& t, uint32_t last_numbe
     }
     CompareKey(file, t, k, tables, report);
   }
-  const bool oem = (decl.attributes & driver::kFileOem) != 0;
-  for (const auto& [owner, pieces] : t.memos) {
-    const std::string memo_where =
-        where + " record " + std::to_string(owner.first) + " memo " + std::to_string(owner.second + 1);
-    if (!std::binary_search(t.records.begin(), t.records.end(), owner.first)) {
-      report->Fault(memo_where, "memo pieces of a record that does not exist");
-      continue;
-    }
-    if (owner.second >= decl.memos.size()) {
-      report->Fault(memo_where, "memo pieces of a memo the table does not declare");
-      continue;
-    }
-    std::vector<std::string> data;
-    bool numbered = true;
-    for (size_t p = 0; p < pieces.size(); ++p) {
-      if (pieces[p].first != p) numbered = false;
-      data.push_back(pieces[p].second);
-    }
-    std::string content;
-    if (!numbered) {
-      report->Fault(memo_where, "pieces are missing");
-    } else if (!brisken::JoinMemo(data, decl.memos[owner.second], oem, tables, &content)) {
-      report->Fault(memo_where, "the pieces do not form a valid memo");
-    }
-  }
+  for (const auto& [memo_where, what] : t.memo_faults) report->Fault(memo_where, what);
   if (report->faults() == before) {
     char line[200];
     std::snprintf(line, sizeof line,
@@ -549,6 +567,9 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     TakeRecord(&t->second, r, p, *tables, &report);
   }
   progress.Done(walked);
+  for (auto& [number, t] : states) {
+    if (!t.name.empty() && !t.memo_group.empty()) CheckMemo(&t, *tables);
+  }
   if (!target.table_given) {
     for (const auto& [number, count] : unnamed) {
       report.Fault("records", std::to_string(count) + " records of table number " +

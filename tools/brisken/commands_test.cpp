@@ -266,6 +266,63 @@ TEST_F(CommandsTest, EveryValueKindSurvivesImportAndExport) {
   EXPECT_THAT(o.out, HasSubstr("2 memo pieces: ok"));
 }
 
+// Memos of several pieces are checked one at a time as the walk passes them;
+// the faults still come in the order of the records.
+TEST_F(CommandsTest, CheckNamesEachDamagedMemoInRecordOrder) {
+  Write("orders.txt", kOrders);
+  ASSERT_EQ(Run(CreateCommand(), {Path("SHOP.BKF"), Path("orders.txt"), "--table", "ORDERS"}).status, 0);
+  std::string csv = "ORD:NO,ORD:NOTE\r\n";
+  for (int i = 1; i <= 4; ++i) csv += std::to_string(i) + "," + std::string(290, 'a' + i) + "\r\n";
+  Write("orders.csv", csv);
+  ASSERT_EQ(Run(ImportCommand(), {Path("SHOP.BKF"), Path("orders.csv")}).status, 0);
+  Outcome o = Run(CheckCommand(), {Path("SHOP")});
+  ASSERT_EQ(o.status, 0) << o.out;
+  EXPECT_THAT(o.out, HasSubstr("4 records, 2 keys with 8 entries, 8 memo pieces: ok"));
+
+  std::vector<uint32_t> records;
+  {
+    std::unique_ptr<brisken::BriskenFile> file;
+    ASSERT_TRUE(brisken::BriskenFile::Open(Path("SHOP.BKF"), 2, &file).ok());
+    uint32_t table = 0;
+    bool found = false;
+    ASSERT_TRUE(brisken::FindTable(file.get(), "ORDERS", &table, &found).ok() && found);
+    std::string at = brisken::KindPrefix(table, brisken::kind::kData);
+    brisken::Record r;
+    while (file->Seek(at, !records.empty(), &r, &found).ok() && found &&
+           r.header().substr(0, 5) == at.substr(0, 5)) {
+      records.push_back(brisken::ParseHeader(r.header()).record);
+      at.assign(r.header());
+    }
+    ASSERT_EQ(records.size(), 4u);
+    bool removed = false, inserted = false;
+    // The second record's memo loses its first piece; the fourth's first
+    // piece is cut short; a piece of a record that is not there.
+    ASSERT_TRUE(file->Remove(brisken::MemoPieceHeader(table, records[1], 0, 0), &removed).ok());
+    ASSERT_TRUE(removed);
+    ASSERT_TRUE(file->Replace(brisken::MakeRecord(brisken::MemoPieceHeader(table, records[3], 0, 0),
+                                                  "x"), &found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(file->Insert(brisken::MakeRecord(brisken::MemoPieceHeader(table, records[3] + 50, 0, 0),
+                                                 "stray"), &inserted).ok());
+    ASSERT_TRUE(inserted);
+    ASSERT_TRUE(file->Close().ok());
+  }
+  o = Run(CheckCommand(), {Path("SHOP")});
+  EXPECT_EQ(o.status, 1);
+  const std::string prefix = "FAULT table ORDERS record ";
+  size_t missing = o.out.find(prefix + std::to_string(records[1]) + " memo 1: pieces are missing");
+  size_t invalid = o.out.find(prefix + std::to_string(records[3]) +
+                              " memo 1: the pieces do not form a valid memo");
+  size_t stray = o.out.find(prefix + std::to_string(records[3] + 50) +
+                            " memo 1: memo pieces of a record that does not exist");
+  ASSERT_NE(missing, std::string::npos) << o.out;
+  ASSERT_NE(invalid, std::string::npos) << o.out;
+  ASSERT_NE(stray, std::string::npos) << o.out;
+  EXPECT_LT(missing, invalid);
+  EXPECT_LT(invalid, stray);
+  EXPECT_THAT(o.out, HasSubstr("SHOP.BKF: 3 faults"));
+}
+
 TEST_F(CommandsTest, ImportReportsEachRejectedRowAndKeepsTheOthers) {
   MakeCustomers("1,Adams,,,0\r\n");
   Write("bad.csv",
