@@ -90,8 +90,6 @@ struct Entry {
 // and compared entry by entry; a sound file costs no memory per entry.
 struct KeyEntries {
   uint64_t count = 0;        // entries in the file (of the right length)
-  std::string last;          // the last one's header after the table and key numbers
-  bool in_order = true;      // each entry's header followed the last one's
   MultisetDigest found;      // the entries of the file
   MultisetDigest expected;   // the entries the records call for
   std::string scratch;       // an expected entry
@@ -213,11 +211,9 @@ void TakeRecord(TableState* t, const brisken::Record& r, const ParsedHeader& p,
       }
       KeyEntries& e = t->entries[k];
       ++e.count;
-      if (!Compared(*t, k)) return;
-      // The file's order is the headers' order: each entry follows the last.
-      if (e.count > 1 && p.rest <= std::string_view(e.last)) e.in_order = false;
-      e.last.assign(p.rest);
-      e.found.Add(p.rest, brisken::KeyEntryRecordNumber(r));
+      // The walk meets them in strictly ascending order (it asks for the
+      // header after the last one): as a set, they are the sorted list.
+      if (Compared(*t, k)) e.found.Add(p.rest, brisken::KeyEntryRecordNumber(r));
       return;
     }
     case ParsedHeader::Kind::kData: {
@@ -381,7 +377,7 @@ void CompareEntries(const TableState& t, size_t k, const std::vector<Entry>& fou
 void CompareKey(brisken::BriskenFile* file, const TableState& t, size_t k,
                 const CharTables& tables, Report* report) {
   const KeyEntries& e = t.entries[k];
-  if (!e.in_order || !t.records_in_order || !(e.found == e.expected)) {
+  if (!t.records_in_order || !(e.found == e.expected)) {
     std::vector<Entry> found, expected;
     GatherKey(file, t, k, tables, &found, &expected);
     CompareEntries(t, k, found, std::move(expected), report);

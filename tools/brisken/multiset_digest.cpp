@@ -31,35 +31,50 @@ struct Keys {
   }
 };
 
-const Keys& ProcessKeys() {
-  static const Keys keys;
-  return keys;
+// Both lanes in one pass over the bytes. Each word is chained through a
+// multiplication and a shift under the lane's key, so that no rearrangement of
+// parts within or between elements cancels out in the sums; the full mixer
+// ends each lane.
+void HashLanes(const uint64_t* keys, size_t lanes, std::string_view bytes, uint32_t number,
+               uint64_t* out) {
+  constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
+  const uint64_t start = uint64_t{number} << 32 | bytes.size();
+  uint64_t h[2] = {0, 0};
+  for (size_t l = 0; l < lanes; ++l) h[l] = Mix(keys[l] ^ start);
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    for (size_t l = 0; l < lanes; ++l) {
+      h[l] = (h[l] ^ word) * kOdd + keys[l];
+      h[l] ^= h[l] >> 29;
+    }
+  }
+  if (i < bytes.size()) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + i, bytes.size() - i);
+    for (size_t l = 0; l < lanes; ++l) {
+      h[l] = (h[l] ^ word) * kOdd + keys[l];
+      h[l] ^= h[l] >> 29;
+    }
+  }
+  for (size_t l = 0; l < lanes; ++l) out[l] = Mix(h[l] ^ keys[l]);
 }
 
 }  // namespace
 
 uint64_t MultisetDigest::Hash(uint64_t key, std::string_view bytes, uint32_t number) {
-  // Chained through the mixer word by word, so that no rearrangement of
-  // parts within or between elements cancels out in the sums.
-  uint64_t h = Mix(key ^ (uint64_t{number} << 32 | bytes.size()));
-  size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    h = Mix(h ^ word) + key;
-  }
-  if (i < bytes.size()) {
-    uint64_t word = 0;
-    std::memcpy(&word, bytes.data() + i, bytes.size() - i);
-    h = Mix(h ^ word ^ 0x8000000000000000ull) + key;
-  }
-  return Mix(h ^ key);
+  uint64_t h = 0;
+  HashLanes(&key, 1, bytes, number, &h);
+  return h;
 }
 
 void MultisetDigest::Add(std::string_view bytes, uint32_t number) {
-  const Keys& keys = ProcessKeys();
-  sums_[0] += Hash(keys.k[0], bytes, number);
-  sums_[1] += Hash(keys.k[1], bytes, number);
+  static const Keys keys;
+  uint64_t h[2];
+  HashLanes(keys.k, 2, bytes, number, h);
+  sums_[0] += h[0];
+  sums_[1] += h[1];
   ++count_;
 }
 
