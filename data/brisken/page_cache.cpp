@@ -66,6 +66,7 @@ Page* PageCache::Find(uint32_t address) {
     // Exact order (a commit places pages in it), kept as a stamp rather than
     // by moving list nodes on every lookup.
     p->lru_tick = ++dirty_tick_;
+    dirty_sorted_ = false;
   } else if (tick_ - p->lru_tick > clean_.size() / 4) {
     // At most tick_ - lru_tick pages went in front of it since it was put at
     // the front: one within the first quarter is far from being trimmed, and
@@ -82,6 +83,7 @@ Page* PageCache::Insert(std::unique_ptr<Page> page) {
     dirty_.push_front(raw);
     raw->lru_position = dirty_.begin();
     raw->lru_tick = ++dirty_tick_;
+    dirty_sorted_ = false;
   } else {
     clean_.push_front(raw);
     raw->lru_position = clean_.begin();
@@ -117,11 +119,13 @@ void PageCache::Erase(Page* page) {
 void PageCache::MarkDirty(Page* page) {
   if (page->dirty()) {
     page->lru_tick = ++dirty_tick_;
+  dirty_sorted_ = false;
     return;
   }
   clean_bytes_ -= std::min(clean_bytes_, page->planned_size());
   dirty_.splice(dirty_.begin(), clean_, page->lru_position);
   page->lru_tick = ++dirty_tick_;
+  dirty_sorted_ = false;
   page->set_dirty(true);
 }
 
@@ -137,6 +141,8 @@ std::vector<Page*> PageCache::DirtyPages() {
 }
 
 void PageCache::SortDirty() {
+  if (dirty_sorted_) return;
+  dirty_sorted_ = true;
   dirty_.sort([](const Page* a, const Page* b) { return a->lru_tick > b->lru_tick; });
 }
 
@@ -171,6 +177,7 @@ void PageCache::Clear() {
   pages_.Clear();
   clean_.clear();
   dirty_.clear();
+  dirty_sorted_ = true;
   count_ = 0;
   clean_bytes_ = 0;
 }

@@ -76,6 +76,7 @@ class PageCache {
   std::list<Page*> clean_;  // most recently used first
   std::list<Page*> dirty_;  // in use order (most recent first) only after SortDirty
   uint64_t dirty_tick_ = 0;  // counts uses of dirty pages (their lru_tick)
+  bool dirty_sorted_ = true;  // no dirty page used since the last SortDirty
   size_t count_ = 0;
   uint64_t tick_ = 0;  // counts pages put at the front of the clean list
   size_t clean_bytes_ = 0;  // planned sizes of clean pages, as of their last listing

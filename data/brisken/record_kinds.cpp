@@ -3,13 +3,14 @@
 namespace korvex::brisken {
 
 void AppendBe16(std::string* out, uint32_t value) {
-  out->push_back(static_cast<char>((value >> 8) & 0xFF));
-  out->push_back(static_cast<char>(value & 0xFF));
+  const char be[2] = {static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
+  out->append(be, 2);
 }
 
 void AppendBe32(std::string* out, uint32_t value) {
-  AppendBe16(out, value >> 16);
-  AppendBe16(out, value & 0xFFFF);
+  const char be[4] = {static_cast<char>(value >> 24), static_cast<char>((value >> 16) & 0xFF),
+                      static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
+  out->append(be, 4);
 }
 
 uint32_t ReadBe16(std::string_view bytes, size_t at) {
