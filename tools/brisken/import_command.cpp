@@ -151,8 +151,11 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   brisken::RecordBuffers buffers{record, decl.memos.empty() ? nullptr : &memos};
   uint64_t added = 0, rejected = 0, committed = 0;
   const size_t commit_above = brisken::PageCache::DefaultLimits().clean_bytes / 2;
-  constexpr uint64_t kLookEvery = 1024;  // rows between looks at the pending bytes, at least
+  // Rows between looks at the pending bytes, at least and at most.
+  constexpr uint64_t kLookEvery = 1024, kLookAtMost = 1 << 18;
   uint64_t next_look = kLookEvery;
+  uint64_t looked_at = 0;     // rows added at the last look (or commit)
+  size_t looked_pending = 0;  // the pending bytes then
   Progress progress("import", parsed.Has("progress"), err);
   std::string reason;
   auto reject = [&](const std::string& why) {
@@ -210,15 +213,22 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     // Changed pages stay in memory until a commit: a long import commits
     // in parts so that its memory stays bounded. Summing the pending pages
     // visits each of them, so it is done only as often as the rate the
-    // pending bytes grew at since the last part says they could reach the
-    // limit (a page changed again adds nothing: the rate only falls).
+    // pending bytes grew at since the last look says they could reach the
+    // limit, with a margin of two. That rate does not rise: a page changed
+    // again adds nothing, and what the file grows by per row stays alike.
     if (added < next_look) continue;
     const size_t pending = file->pending_bytes();
     if (pending <= commit_above) {
-      const uint64_t rows = added - committed;
-      const double per_row = static_cast<double>(pending) / static_cast<double>(rows);
-      const double ahead = per_row > 0 ? static_cast<double>(commit_above - pending) / per_row / 2 : 0;
-      next_look = added + std::clamp<uint64_t>(static_cast<uint64_t>(ahead), kLookEvery, 1 << 20);
+      const double per_row = pending > looked_pending
+                                 ? static_cast<double>(pending - looked_pending) /
+                                       static_cast<double>(added - looked_at)
+                                 : 0;
+      const double ahead = per_row > 0 ? static_cast<double>(commit_above - pending) / per_row / 2
+                                       : double{kLookAtMost};
+      next_look = added + std::clamp<uint64_t>(static_cast<uint64_t>(ahead), kLookEvery,
+                                               kLookAtMost);
+      looked_at = added;
+      looked_pending = pending;
     } else {
       brisken::Status s = file->Commit();
       if (!s.ok()) {
@@ -229,6 +239,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
       }
       committed = added;
       next_look = added + kLookEvery;
+      looked_at = added;
+      looked_pending = 0;
     }
   }
   progress.Done(added);
