@@ -34,6 +34,7 @@ void PutVarCount(std::string* out, size_t v) {
 
 bool RunLengthCompress(std::string_view in, std::string* out) {
   out->clear();
+  out->reserve(in.size());  // the result is only used when shorter
   bool any_run = false;
   size_t literal_start = 0;
   size_t i = 0;
