@@ -151,6 +151,67 @@ TEST_F(ViewEngineTest, SetViewCapturesAtMostTheComponentsAndPositionsByValue) {
   EXPECT_EQ(view_->served_components(), 1u);
 }
 
+TEST_F(ViewEngineTest, SetViewFindsItsPlaceInsideASortedRunBothWays) {
+  // One suburb's run of 40 names, sorted in memory, between two others.
+  AddCustomer({100, "Amble", "East", "e", 0});
+  for (int i = 0; i < 40; ++i) {
+    int k = (i * 17) % 40;  // not in name order
+    char name[8];
+    std::snprintf(name, sizeof name, "N%02d", k);
+    AddCustomer({k + 1, name, k % 2 ? "North" : "NORTH", std::to_string(k), 0});
+  }
+  AddCustomer({200, "Zed", "South", "s", 0});
+  for (bool descending : {false, true}) {
+    SCOPED_TRACE(descending ? "descending names" : "ascending names");
+    OpenView(descending ? "UPPER(CUS:SUBURB),-CUS:NAME" : "UPPER(CUS:SUBURB),CUS:NAME");
+    ASSERT_EQ(View(driver::kOpNext), 0);  // builds the pipeline
+    ASSERT_EQ(view_->served_components(), 1u);
+    const uint64_t builds = view_->builds();
+    for (int k = -1; k <= 40; ++k) {
+      // Exactly a name, and just past it in the order's direction.
+      for (bool between : {false, true}) {
+        char name[8];
+        std::snprintf(name, sizeof name, k < 0 ? "A" : k > 39 ? "Nz" : "N%02d", k);
+        std::string start = name;
+        if (between && descending) {
+          start.back() = static_cast<char>(start.back() - 1);  // just below the name
+          start += 'z';
+        } else if (between) {
+          start += 'x';  // just above it
+        }
+        SetCustomerBuffer({0, start, "north"});
+        ASSERT_EQ(View(driver::kOpSetView, {Argument::Number(2)}), 0);
+        int32_t code = View(driver::kOpNext);
+        // The first name not below the start in the order's direction.
+        int want = -1;
+        for (int j = 0; j < 40 && want < 0; ++j) {
+          int n = descending ? 39 - j : j;
+          char candidate[8];
+          std::snprintf(candidate, sizeof candidate, "N%02d", n);
+          if (descending ? std::string(candidate) <= start : std::string(candidate) >= start) want = n;
+        }
+        SCOPED_TRACE("start '" + start + "'");
+        ASSERT_EQ(code, 0);
+        if (want < 0) {
+          EXPECT_EQ(Current().name, "Zed");  // past the run: the next suburb
+        } else {
+          EXPECT_EQ(Current().phone, std::to_string(want));
+        }
+      }
+    }
+    EXPECT_EQ(view_->builds(), builds);
+  }
+  // With a component the evaluator reads among those compared, the run is
+  // searched one by one.
+  OpenView("UPPER(CUS:SUBURB),CUS:NAME,SUB(CUS:PHONE,1,1)");
+  for (const char* phone : {"5", "6"}) {
+    SetCustomerBuffer({0, "N05", "North", phone});
+    ASSERT_EQ(View(driver::kOpSetView, {Argument::Number(3)}), 0);
+    ASSERT_EQ(View(driver::kOpNext), 0);
+    EXPECT_EQ(Current().name, std::string(phone) == "5" ? "N05" : "N06");
+  }
+}
+
 TEST_F(ViewEngineTest, PositionsResetAndRegetTheDeliveredRecord) {
   AddSuburbs();
   OpenView("UPPER(CUS:SUBURB),-CUS:NAME");
