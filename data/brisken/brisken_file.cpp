@@ -490,8 +490,10 @@ Status BriskenFile::ReadHeaderAgain() {
   std::string bytes;
   size_t got = 0;
   Status s = ReadHeaderBytes(&bytes, &got);
+  // A read that fails is the disk's error for the caller, not damage of the file.
+  if (!s.ok()) return s;
   FileHeader header;
-  if (!s.ok() || got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok()) {
+  if (got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok()) {
     return Status::Corrupt(check::kHeaderRefresh);
   }
   // Any change means another commit happened (or one was cut short); comparing
@@ -503,7 +505,7 @@ Status BriskenFile::ReadHeaderAgain() {
   if (lock) {
     s = LockBytes(file_.get(), LockRequest::WriteByte(), true);
     if (!s.ok()) return s;
-    s = ReadHeaderBytes(&bytes, &got);
+    s = ReadHeaderBytes(&bytes, &got);  // a failed read stays the disk's error
     if (s.ok() && (got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok())) {
       s = Status::Corrupt(check::kHeaderRefresh);
     }

@@ -118,8 +118,9 @@ class BriskenFile {
   size_t pending_bytes() const { return pager_.cache().DirtyBytes(); }
 
   // Reads the header on disk again; when it changed, the cache is dropped and
-  // the new header taken (recovering a cut-short commit first). A failed read
-  // is check 1013. REQUIRES: no pending changes (they would be dropped).
+  // the new header taken (recovering a cut-short commit first). A short or
+  // undecodable header is check 1013; a read that fails answers the disk's
+  // error (90) and changes nothing. REQUIRES: no pending changes (they would be dropped).
   Status RefreshHeader();
 
   // Access locks of a shared or deny-write file (no-ops otherwise). A read

@@ -212,6 +212,32 @@ TEST(BriskenFileMemoryTest, FailedWritesReportAFileSystemError) {
   EXPECT_EQ(f->Commit().code(), 90);
 }
 
+TEST(BriskenFileMemoryTest, AHeaderThatCannotBeReadIsAFileSystemErrorNotDamage) {
+  CorruptionRecorder recorder;
+  auto data = std::make_shared<std::string>();
+  auto file = std::make_unique<MemoryFile>(data);
+  MemoryFile* raw = file.get();
+  std::unique_ptr<BriskenFile> f;
+  ASSERT_TRUE(BriskenFile::Attach(std::move(file), true, &f).ok());
+  bool ok = false;
+  ASSERT_TRUE(f->Insert(Data(1, 10), &ok).ok());
+  ASSERT_TRUE(f->Commit().ok());
+  raw->FailReads(true);
+  Status s = f->RefreshHeader();
+  EXPECT_EQ(s.code(), 90);
+  EXPECT_FALSE(s.corrupt());
+  EXPECT_TRUE(CorruptionRecorder::checks().empty());  // no halt
+  raw->FailReads(false);
+  ASSERT_TRUE(f->RefreshHeader().ok());  // the file is as it was
+  Record r;
+  bool found = false;
+  ASSERT_TRUE(f->Get(Data(1, 10).header(), &r, &found).ok());
+  EXPECT_TRUE(found);
+  data->resize(100);  // a header cut short is damage
+  EXPECT_EQ(f->RefreshHeader().code(), 36);
+  EXPECT_EQ(CorruptionRecorder::checks(), std::vector<int>{1013});
+}
+
 TEST(BriskenFileMemoryTest, DamagedPagesReachTheHaltOnceWithTheirCheckNumber) {
   CorruptionRecorder recorder;
   auto data = std::make_shared<std::string>();

@@ -19,9 +19,12 @@ class MemoryFile : public os::File {
   // Every write, flush and truncate after the next n succeeds fails with an I/O error.
   void FailAfter(int n) { budget_ = n; }
   int writes() const { return writes_; }
+  // Every read fails with an I/O error while set.
+  void FailReads(bool fail) { fail_reads_ = fail; }
 
   os::Status ReadAt(uint64_t offset, void* buffer, size_t len, size_t* got) override {
     *got = 0;
+    if (fail_reads_) return os::Status(os::ErrorKind::Io, 5);
     if (offset < data_->size()) {
       *got = std::min<uint64_t>(len, data_->size() - offset);
       std::memcpy(buffer, data_->data() + offset, *got);
@@ -58,6 +61,7 @@ class MemoryFile : public os::File {
   }
 
   std::shared_ptr<std::string> data_;  // the content, shared between handles
+  bool fail_reads_ = false;
   int budget_ = -1;                    // operations left before failing; -1: unlimited
   int writes_ = 0;
 };
