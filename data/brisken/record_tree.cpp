@@ -157,7 +157,7 @@ Status RecordTree::Seek(std::string_view h, bool after, Record* out, bool* found
   *found = false;
   Status from_last;
   if (after && SeekFromLast(h, true, out, found, &from_last)) return from_last;
-  std::vector<Step> path;
+  std::vector<Step>& path = scratch_path_;
   Page* leaf = nullptr;
   Status s = Descend(h, &path, &leaf);
   if (!s.ok() || leaf == nullptr) return s;
@@ -177,7 +177,7 @@ Status RecordTree::SeekBack(std::string_view h, bool before, Record* out, bool* 
   *found = false;
   Status from_last;
   if (before && SeekFromLast(h, false, out, found, &from_last)) return from_last;
-  std::vector<Step> path;
+  std::vector<Step>& path = scratch_path_;
   Page* leaf = nullptr;
   Status s = Descend(h, &path, &leaf);
   if (!s.ok() || leaf == nullptr) return s;

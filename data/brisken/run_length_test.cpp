@@ -25,6 +25,54 @@ TEST(RunLengthTest, EncodesLiteralsThroughTheRunsFirstByteThenTheRepeat) {
   EXPECT_EQ(out, Bytes({1, ' ', 0xC8, 0x01, 0}));
 }
 
+// The compressor as first written, one position at a time: the stored bytes of
+// every page depend on it, so the faster one must agree to the byte.
+bool ReferenceCompress(std::string_view in, std::string* out) {
+  out->clear();
+  bool any_run = false;
+  size_t literal_start = 0, i = 0;
+  while (i < in.size()) {
+    size_t run = 1;
+    while (i + run < in.size() && in[i + run] == in[i]) ++run;
+    if (run < 4) {
+      i += run;
+      continue;
+    }
+    any_run = true;
+    PutVarCount(out, i + 1 - literal_start);
+    out->append(in.substr(literal_start, i + 1 - literal_start));
+    PutVarCount(out, run - 1);
+    i += run;
+    literal_start = i;
+    if (out->size() >= in.size()) return false;
+  }
+  if (!any_run) return false;
+  PutVarCount(out, in.size() - literal_start);
+  out->append(in.substr(literal_start));
+  return out->size() < in.size();
+}
+
+TEST(RunLengthTest, AgreesToTheByteWithTheOnePositionAtATimeCompressor) {
+  std::mt19937 rng(3);
+  for (int round = 0; round < 5000; ++round) {
+    std::string in;
+    size_t target = rng() % 300;
+    while (in.size() < target) {
+      // Runs of every length around the minimum, pairs and triples that are
+      // not runs, and noise, at every alignment.
+      char c = static_cast<char>(rng() % 4 == 0 ? ' ' : rng() % 256);
+      in.append(rng() % 3 == 0 ? 1 + rng() % 9 : 1, c);
+    }
+    std::string fast, slow;
+    bool f = RunLengthCompress(in, &fast);
+    bool s = ReferenceCompress(in, &slow);
+    ASSERT_EQ(f, s) << round;
+    if (f) {
+      ASSERT_EQ(fast, slow) << round;
+    }
+  }
+}
+
 TEST(RunLengthTest, KeepsInputWithoutGainUncompressed) {
   std::string out;
   EXPECT_FALSE(RunLengthCompress("abcabcabc", &out));  // no run at all
