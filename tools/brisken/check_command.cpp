@@ -294,8 +294,8 @@ void GatherKey(brisken::BriskenFile* file, const TableState& t, size_t k, const 
     const std::string prefix = brisken::KindPrefix(t.number, kind);
     std::string at = prefix;
     bool after = false;
+    brisken::Record r;
     for (;;) {
-      brisken::Record r;
       bool got = false;
       if (!file->Seek(at, after, &r, &got).ok() || !got) return;
       if (r.header().substr(0, prefix.size()) != prefix) return;
@@ -536,8 +536,8 @@ int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   uint64_t walked = 0;
   std::string at;
   bool first = true;
+  brisken::Record r;  // its storage serves every step
   for (;;) {
-    brisken::Record r;
     bool found = false;
     s = file->Seek(at, !first, &r, &found);
     if (!s.ok()) {
