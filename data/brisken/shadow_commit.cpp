@@ -15,6 +15,37 @@ Status FlushFile(os::File* file) {
 
 uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
 
+// Page images that follow each other on disk go out in one write of up to a
+// megabyte (a commit of thousands of pages is then a few hundred calls, not
+// thousands). Nothing is promised about the order of writes before a flush.
+class CoalescedWriter {
+ public:
+  CoalescedWriter(os::File* file, const BlockCipher* cipher) : file_(file), cipher_(cipher) {}
+
+  Status Write(uint64_t at, std::string_view bytes) {
+    if (!buffer_.empty() && (at != start_ + buffer_.size() || buffer_.size() + bytes.size() > kLimit)) {
+      Status s = Flush();
+      if (!s.ok()) return s;
+    }
+    if (buffer_.empty()) start_ = at;
+    buffer_.append(bytes);
+    return Status::Ok();
+  }
+  Status Flush() {
+    if (buffer_.empty()) return Status::Ok();
+    Status s = WriteBlocks(file_, cipher_, start_, buffer_);
+    buffer_.clear();
+    return s;
+  }
+
+ private:
+  static constexpr size_t kLimit = 1 << 20;
+  os::File* file_;
+  const BlockCipher* cipher_;
+  uint64_t start_ = 0;
+  std::string buffer_;
+};
+
 }  // namespace
 
 Status WriteHeaderSafely(os::File* file, const BlockCipher* cipher, const FileHeader& header) {
@@ -42,6 +73,7 @@ Status ShadowPrepare(os::File* file, const BlockCipher* cipher, Pager* pager,
 
   // Pages in new space go home at once; those over committed pages go to the shadow area.
   uint64_t shadow_end = e1;
+  CoalescedWriter writer(file, cipher);
   for (size_t i = 0; i < out->images.size(); ++i) {
     const PageImage& image = out->images[i];
     uint64_t at = image.offset;
@@ -50,9 +82,11 @@ Status ShadowPrepare(os::File* file, const BlockCipher* cipher, Pager* pager,
       shadow_end += image.bytes.size();
       out->shadowed.push_back(i);
     }
-    s = WriteBlocks(file, cipher, at, image.bytes);
+    s = writer.Write(at, image.bytes);
     if (!s.ok()) return s;
   }
+  s = writer.Flush();
+  if (!s.ok()) return s;
   std::string header_bytes = out->next.Encode();
   s = WriteBlocks(file, cipher, shadow_end, header_bytes);
   if (!s.ok()) return s;
@@ -76,12 +110,15 @@ Status ShadowPrepare(os::File* file, const BlockCipher* cipher, Pager* pager,
 
 Status ShadowFinish(os::File* file, const BlockCipher* cipher, Pager* pager,
                     const PreparedCommit& prepared, FileHeader* written) {
+  CoalescedWriter writer(file, cipher);
   for (size_t i : prepared.shadowed) {
     const PageImage& image = prepared.images[i];
-    Status s = WriteBlocks(file, cipher, image.offset, image.bytes);
+    Status s = writer.Write(image.offset, image.bytes);
     if (!s.ok()) return s;
   }
-  Status s = WriteHeaderSafely(file, cipher, prepared.next);
+  Status s = writer.Flush();
+  if (!s.ok()) return s;
+  s = WriteHeaderSafely(file, cipher, prepared.next);
   if (!s.ok()) return s;
   pager->CommitDone(prepared.next);
   *written = prepared.next;
