@@ -247,10 +247,17 @@ Status BriskenFile::LockForRead(bool wait) {
     Status s = TakeReaderSlot(wait);
     if (!s.ok()) return s.code() == driver::kErrAccessDenied ? s : Report(s);
   }
-  if (pager_.HasChanges() && !suspect_) return Status::Ok();
+  if (!NeedsHeaderRefresh()) return Status::Ok();
   Status s = RefreshHeader();
   if (!s.ok()) UnlockAccess();
   return s;
+}
+
+bool BriskenFile::NeedsHeaderRefresh() const {
+  if (suspect_) return true;  // our own failed commit: the disk decides
+  // Pending changes would be dropped; and where this opener denies others
+  // writing, only its own commits change the header.
+  return !pager_.HasChanges() && shared_;
 }
 
 Status BriskenFile::LockForWrite() {
@@ -264,7 +271,7 @@ Status BriskenFile::LockForWrite() {
     if (!s.ok()) return Report(s);
     all_slots_held_ = true;
   }
-  if (pager_.HasChanges() && !suspect_) return Status::Ok();
+  if (!NeedsHeaderRefresh()) return Status::Ok();
   Status s = RefreshHeader();
   if (!s.ok()) UnlockAccess();
   return s;
@@ -492,13 +499,14 @@ Status BriskenFile::ReadHeaderAgain() {
   Status s = ReadHeaderBytes(&bytes, &got);
   // A read that fails is the disk's error for the caller, not damage of the file.
   if (!s.ok()) return s;
+  // Any change means another commit happened (or one was cut short); comparing
+  // the counter for "greater" would miss the one after the counter wrapped.
+  // Unchanged bytes decoded well when they were taken.
+  if (got == kHeaderSize && bytes == disk_bytes_ && !suspect_) return Status::Ok();
   FileHeader header;
   if (got != kHeaderSize || !FileHeader::Decode(bytes, &header).ok()) {
     return Status::Corrupt(check::kHeaderRefresh);
   }
-  // Any change means another commit happened (or one was cut short); comparing
-  // the counter for "greater" would miss the one after the counter wrapped.
-  if (bytes == disk_bytes_ && !suspect_) return Status::Ok();
   if (header.committed_end == header.pending_end) return Adopt(bytes, header);
   // Recovery rewrites the header under the write byte.
   bool lock = lockable() && writable_;

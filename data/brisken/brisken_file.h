@@ -172,6 +172,9 @@ class BriskenFile {
   void ReleaseCommitLocks();
   // 5 (after adopting the new state) when another opener committed since.
   Status CheckUnchanged();
+  // Whether an access must read the header again: not while changes are
+  // pending, nor on a file no other opener may write.
+  bool NeedsHeaderRefresh() const;
   // RefreshHeader without reporting a failed check.
   Status ReadHeaderAgain();
 
