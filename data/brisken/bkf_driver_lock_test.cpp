@@ -288,6 +288,38 @@ TEST_F(BkfDriverLockTest, TableLockedByAnotherProcess) {
   ASSERT_EQ(s.Run(kOpClose), 0);
 }
 
+TEST_F(BkfDriverLockTest, AReadHoldKeepsOtherProcessesFromCommittingUntilItEnds) {
+  Station s(file_);
+  ASSERT_EQ(s.Open(), 0);
+  std::string reply;
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD=ON"), Argument::TextAnswer(&reply)}), 0);
+  EXPECT_EQ(reply, "ON");
+  ASSERT_EQ(s.GetByName("Adams"), 0);  // the access keeps its reader slot
+
+  auto child = Start("ChangeRecord", {file_, "Baker", "123", "Clark"});
+  int code = -1;
+  // The other process's update waits for the slot; reads here go on meanwhile.
+  EXPECT_FALSE(child->Wait(500, &code));
+  ASSERT_EQ(s.GetByName("Baker"), 0);
+  EXPECT_EQ(s.Read().phone, "555");
+  EXPECT_EQ(s.Records(), 3);
+
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD=OFF"), Argument::TextAnswer(&reply)}), 0);
+  EXPECT_EQ(reply, "OFF");
+  ASSERT_EQ(Finish(child.get()), 0);
+  // Without the hold every access reads the header again and sees the commit.
+  EXPECT_EQ(s.Records(), 4);
+  ASSERT_EQ(s.GetByName("Baker"), 0);
+  EXPECT_EQ(s.Read().phone, "123");
+
+  // A hold left on is given up with the control block's close.
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD=ON"), Argument::TextAnswer(&reply)}), 0);
+  ASSERT_EQ(s.GetByName("Adams"), 0);
+  ASSERT_EQ(s.Run(kOpClose), 0);
+  child = Start("ChangeRecord", {file_, "Adams", "777", "Davis"});
+  EXPECT_EQ(Finish(child.get()), 0);
+}
+
 TEST_F(BkfDriverLockTest, WatchedPutAfterAnotherProcessChangedTheRecordChangesNothing) {
   Station s(file_);
   ASSERT_EQ(s.Open(), 0);

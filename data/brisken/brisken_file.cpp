@@ -215,6 +215,7 @@ Status BriskenFile::Recover(FileHeader disk) {
 }
 
 void BriskenFile::DropLocks() {
+  header_seen_under_lock_ = false;
   if (!file_) return;
   if (slot_held_) UnlockBytes(file_.get(), LockRequest::Slot(slot_));
   if (all_slots_held_) UnlockBytes(file_.get(), LockRequest::AllSlots());
@@ -236,6 +237,7 @@ Status BriskenFile::TakeReaderSlot(bool wait) {
 }
 
 void BriskenFile::ReleaseReaderSlot() {
+  header_seen_under_lock_ = false;
   if (!slot_held_) return;
   UnlockBytes(file_.get(), LockRequest::Slot(slot_));
   slot_held_ = false;
@@ -244,12 +246,20 @@ void BriskenFile::ReleaseReaderSlot() {
 Status BriskenFile::LockForRead(bool wait) {
   if (!file_) return Status::Error(driver::kErrFileNotOpen);
   if (lockable() && !slot_held_ && !all_slots_held_) {
+    header_seen_under_lock_ = false;
     Status s = TakeReaderSlot(wait);
     if (!s.ok()) return s.code() == driver::kErrAccessDenied ? s : Report(s);
   }
+  // A slot held since the header was last read: no other opener can have
+  // committed meanwhile (a commit takes every slot).
+  if (header_seen_under_lock_ && !suspect_) return Status::Ok();
   if (!NeedsHeaderRefresh()) return Status::Ok();
   Status s = RefreshHeader();
-  if (!s.ok()) UnlockAccess();
+  if (!s.ok()) {
+    UnlockAccess();
+    return s;
+  }
+  header_seen_under_lock_ = lockable();
   return s;
 }
 
@@ -266,6 +276,7 @@ Status BriskenFile::LockForWrite() {
     if (slot_held_) {
       UnlockBytes(file_.get(), LockRequest::Slot(slot_));
       slot_held_ = false;
+      header_seen_under_lock_ = false;  // a commit may slip in before all are ours
     }
     Status s = LockBytes(file_.get(), LockRequest::AllSlots(), true);
     if (!s.ok()) return Report(s);
@@ -343,6 +354,7 @@ Status BriskenFile::Commit() {
     if (slot_held_) {
       UnlockBytes(file_.get(), LockRequest::Slot(slot_));
       slot_held_ = false;
+      header_seen_under_lock_ = false;
     }
     Status s = LockBytes(file_.get(), LockRequest::AllSlots(), true);
     if (!s.ok()) return Report(s);
@@ -352,6 +364,7 @@ Status BriskenFile::Commit() {
     if (!took) return;
     UnlockBytes(file_.get(), LockRequest::AllSlots());
     all_slots_held_ = false;
+    header_seen_under_lock_ = false;
     if (had_slot && LockBytes(file_.get(), LockRequest::Slot(slot_), false).ok()) slot_held_ = true;
   };
   // Changes made on a header that another opener has since replaced would
@@ -390,6 +403,7 @@ Status BriskenFile::TakeCommitLocks() {
   if (slot_held_) {
     UnlockBytes(file_.get(), LockRequest::Slot(slot_));
     slot_held_ = false;
+    header_seen_under_lock_ = false;
   }
   Status s = LockBytes(file_.get(), LockRequest::AllSlots(), true);
   if (!s.ok()) return s;
@@ -402,6 +416,7 @@ void BriskenFile::ReleaseCommitLocks() {
   commit_took_ = false;
   UnlockBytes(file_.get(), LockRequest::AllSlots());
   all_slots_held_ = false;
+  header_seen_under_lock_ = false;
   if (commit_had_slot_ && LockBytes(file_.get(), LockRequest::Slot(slot_), false).ok()) {
     slot_held_ = true;
   }

@@ -192,6 +192,9 @@ class BriskenFile {
   bool slot_held_ = false;
   bool all_slots_held_ = false;
   bool commit_had_slot_ = false;  // the reader slot given up for a commit
+  // The header was read (or written by us) while the locks now held were
+  // already held: the next access under them needs no read of it.
+  bool header_seen_under_lock_ = false;
   bool commit_took_ = false;      // the commit took every slot itself
   std::unique_ptr<PreparedCommit> prepared_;
   Pager pager_;
