@@ -241,6 +241,7 @@ class BkfState : public DriverState {
   int CurrentKey() const override { return table ? table->current_key() : 0; }
   bool IsWatched() const override { return table && table->watched(); }
   bool IsHolding() const override { return table && table->holding(); }
+  void HoldReads(bool on) override { SetReadHold(on); }
 
   std::shared_ptr<SharedFile> shared;
   std::unique_ptr<Table> table;

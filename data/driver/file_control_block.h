@@ -36,6 +36,10 @@ class DriverState {
   // 1 while the file is watched / holds a record (file properties 0x7304, 0x7305).
   virtual bool IsWatched() const { return false; }
   virtual bool IsHolding() const { return false; }
+  // A run of reads through this block begins (on) or ends: a driver may keep
+  // what a read access took (a lock, a header read) for the next one. Every
+  // "on" is followed by an "off".
+  virtual void HoldReads(bool /*on*/) {}
 
   TraceSettings trace;
   os::Status last_os_error;  // the system's refusal behind the latest 90, for its text

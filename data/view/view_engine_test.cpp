@@ -212,6 +212,24 @@ TEST_F(ViewEngineTest, SetViewFindsItsPlaceInsideASortedRunBothWays) {
   }
 }
 
+TEST_F(ViewEngineTest, ASuccessfulReadLeavesNoCurrentErrorBehind) {
+  AddSuburbs();
+  OpenView("UPPER(CUS:SUBURB),CUS:NAME");
+  // The last run is read to the end of the file before its first row is delivered.
+  std::vector<std::string> names;
+  while (View(driver::kOpNext) == 0) {
+    names.push_back(Current().name);
+    EXPECT_EQ(driver::GetCurrentError().code, 0) << names.back();
+  }
+  EXPECT_EQ(driver::GetCurrentError().code, driver::kErrRecordNotAvailable);
+  EXPECT_THAT(names, ElementsAre("Cobb", "Dorle", "Ebbet", "Avel", "Bramm"));
+  // Counting reads every record up to the end of the file.
+  int64_t count = 0;
+  ASSERT_EQ(View(driver::kOpRecordsFile, {Argument::NumberAnswer(&count)}), 0);
+  EXPECT_EQ(count, 5);
+  EXPECT_EQ(driver::GetCurrentError().code, 0);
+}
+
 TEST_F(ViewEngineTest, PositionsResetAndRegetTheDeliveredRecord) {
   AddSuburbs();
   OpenView("UPPER(CUS:SUBURB),-CUS:NAME");
@@ -250,6 +268,44 @@ TEST_F(ViewEngineTest, PositionsResetAndRegetTheDeliveredRecord) {
   ASSERT_EQ(View(driver::kOpResetViewFile, {Argument::File(customers_.get())}), 0);
   ASSERT_EQ(View(driver::kOpNext), 0);
   EXPECT_EQ(Current().name, "Bramm");
+}
+
+// What the primary file's read hold was at each record the view read through it.
+std::vector<std::string> g_holds_seen;
+
+std::string ReadHoldOf(FileControlBlock* file) {
+  std::string reply;
+  Arguments query{Argument::Text("READHOLD"), Argument::TextAnswer(&reply)};
+  brisken::BkfEntry(driver::kOpSend, file, &query);
+  return reply;
+}
+
+int32_t HoldSpyEntry(int op, FileControlBlock* file, const Arguments* args) {
+  if (op == driver::kOpNext || op == driver::kOpPrevious) g_holds_seen.push_back(ReadHoldOf(file));
+  return brisken::BkfEntry(op, file, args);
+}
+
+TEST_F(ViewEngineTest, FilesHoldTheirReadAccessOnlyWhileAViewOperationRuns) {
+  // A sorted run reads many records in one view operation: the file keeps its
+  // reader access through them, and gives it up before the operation returns
+  // (a hold left behind would keep other programs from committing).
+  AddSuburbs();
+  declaration_.primary.entry = &HoldSpyEntry;
+  OpenView("UPPER(CUS:SUBURB),-CUS:NAME");
+  g_holds_seen.clear();
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  EXPECT_EQ(ReadHoldOf(customers_.get()), "OFF");
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  ASSERT_EQ(View(driver::kOpPrevious), 0);
+  EXPECT_EQ(ReadHoldOf(customers_.get()), "OFF");
+  SetCustomerBuffer({0, "", "North"});
+  ASSERT_EQ(View(driver::kOpSetView, {Argument::Number(1)}), 0);
+  ASSERT_EQ(View(driver::kOpNext), 0);
+  EXPECT_EQ(Current().name, "Ebbet");  // north's run, names descending
+  EXPECT_EQ(ReadHoldOf(customers_.get()), "OFF");
+  EXPECT_EQ(ReadHoldOf(customers_.get()), "OFF");
+  ASSERT_FALSE(g_holds_seen.empty());
+  EXPECT_THAT(g_holds_seen, ::testing::Each(::testing::Eq("ON")));
 }
 
 TEST_F(ViewEngineTest, WritesThroughTheViewHitTheDeliveredRecordAndFlushShowsChanges) {
