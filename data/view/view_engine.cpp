@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "data/driver/current_error.h"
 #include "data/driver/operation.h"
@@ -480,7 +481,47 @@ int32_t ViewControlBlock::PassToPrimary(int operation, const Arguments& args) {
   return levels_[0]->entry(operation, levels_[0]->file, &args);
 }
 
+namespace {
+
+// The files of a view hold their reader access for the length of one view
+// operation: a sorted run reads hundreds of records, each otherwise an access
+// of its own (on a shared file a lock, a header read and an unlock).
+class ReadHold {
+ public:
+  explicit ReadHold(const std::vector<const ViewLevel*>& levels) : levels_(levels) { Set(true); }
+  ~ReadHold() { Set(false); }
+  ReadHold(const ReadHold&) = delete;
+  ReadHold& operator=(const ReadHold&) = delete;
+
+ private:
+  void Set(bool on) {
+    for (const ViewLevel* level : levels_) {
+      if (level->file != nullptr && level->file->state) level->file->state->HoldReads(on);
+    }
+  }
+  const std::vector<const ViewLevel*>& levels_;
+};
+
+bool ReadsRecords(int operation) {
+  switch (operation) {
+    case driver::kOpSetView:
+    case driver::kOpResetViewFile:
+    case driver::kOpNext:
+    case driver::kOpPrevious:
+    case driver::kOpSkip:
+    case driver::kOpPositionFile:
+    case driver::kOpResetFile:
+    case driver::kOpRegetFile:
+    case driver::kOpRecordsFile: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 int32_t ViewControlBlock::Run(int operation, const Arguments& args) {
+  std::optional<ReadHold> hold;
+  if (open_ && ReadsRecords(operation)) hold.emplace(levels_);
   switch (operation) {
     case driver::kOpOpen: return Open();
     case driver::kOpClose: return Close();
@@ -557,6 +598,10 @@ int32_t ViewEntry(int operation, ViewControlBlock* view, const Arguments* args) 
   if (code != kNoError) {
     std::string detail = code == kErrViewText ? view->last_error_detail() : std::string();
     driver::PostError(code, "VIEW", view, {}, detail);
+  } else {
+    // What the view met on its way (the read that ended a run at the end of
+    // the file, a driver without read holds) is not the caller's error.
+    driver::ClearCurrentError();
   }
   return code;
 }
