@@ -20,6 +20,14 @@ void PostError(int32_t code, std::string_view file_name, const void* file,
   current.file = file;
 }
 
-void ClearCurrentError() { current = CurrentError(); }
+void ClearCurrentError() {
+  // Every driver call clears, and most find nothing to clear: a fresh record
+  // would cost four strings made and dropped each time.
+  if (current.code == 0 && current.file == nullptr && current.text.empty() &&
+      current.file_error_code.empty() && current.file_error.empty() && current.file_name.empty()) {
+    return;
+  }
+  current = CurrentError();
+}
 
 }  // namespace korvex::driver
