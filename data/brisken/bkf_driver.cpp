@@ -45,14 +45,21 @@ struct SharedFile {
   // Control blocks reading many records in a row (SEND "READHOLD=ON", a view
   // building a sorted run): while any holds, a read access keeps its reader
   // slot afterwards, so the next one needs no lock call and no header read
-  // (no other process commits while a slot is held). Holds are short: a
-  // writer elsewhere waits for the slot.
+  // (no other process commits while a slot is held). A writer elsewhere
+  // waits for the slot, so it is given up every kReadsPerHold reads even
+  // while held.
   int read_holds = 0;
+  uint32_t reads_under_hold = 0;
 };
+
+constexpr uint32_t kReadsPerHold = 4096;
 
 // Gives up the slot a read hold kept once nothing holds the file any more.
 void EndReadHold(SharedFile& shared) {
-  if (shared.read_holds == 0 && !shared.pinned) shared.file->UnlockAccess();
+  if (shared.read_holds == 0 && !shared.pinned) {
+    shared.reads_under_hold = 0;
+    shared.file->UnlockAccess();
+  }
 }
 
 // The transaction of one thread: LOGOUT starts it over the files named, COMMIT
@@ -87,7 +94,9 @@ class Access {
   }
   ~Access() {
     if (code_ != kNoError || shared_.pinned) return;
-    if (update_ || shared_.read_holds == 0) file_.UnlockAccess();
+    if (!update_ && shared_.read_holds > 0 && ++shared_.reads_under_hold < kReadsPerHold) return;
+    shared_.reads_under_hold = 0;
+    file_.UnlockAccess();
   }
   Access(const Access&) = delete;
   Access& operator=(const Access&) = delete;
@@ -222,15 +231,20 @@ class BkfState : public DriverState {
     table.reset();
     if (shared) {
       shared->locks->UnlockAll(this);
-      SetReadHold(false);
+      EndHolds();
     }
     Release(&shared);
   }
-  // Takes or gives up this control block's read hold on its file.
+  // Takes or gives up this control block's read hold asked for by SEND; the
+  // holds of view operations (HoldReads) are counted apart, so that neither
+  // ends the other's.
   void SetReadHold(bool on) {
     if (!shared || on == read_hold) return;
-    std::lock_guard<std::recursive_mutex> guard(shared->mutex);
     read_hold = on;
+    CountHold(on);
+  }
+  void CountHold(bool on) {
+    std::lock_guard<std::recursive_mutex> guard(shared->mutex);
     if (on) {
       ++shared->read_holds;
     } else {
@@ -241,7 +255,17 @@ class BkfState : public DriverState {
   int CurrentKey() const override { return table ? table->current_key() : 0; }
   bool IsWatched() const override { return table && table->watched(); }
   bool IsHolding() const override { return table && table->holding(); }
-  void HoldReads(bool on) override { SetReadHold(on); }
+  void HoldReads(bool on) override {
+    if (!shared || (!on && run_holds == 0)) return;
+    run_holds += on ? 1 : -1;
+    CountHold(on);
+  }
+  // At the close: every hold of this block ends.
+  void EndHolds() {
+    SetReadHold(false);
+    for (; run_holds > 0 && shared; --run_holds) CountHold(false);
+    run_holds = 0;
+  }
 
   std::shared_ptr<SharedFile> shared;
   std::unique_ptr<Table> table;
@@ -251,6 +275,7 @@ class BkfState : public DriverState {
   int64_t hold_seconds = -1;  // HOLD's time limit; -1: none
   bool full_build = false;  // SEND "FULLBUILD"
   bool read_hold = false;   // SEND "READHOLD"
+  int run_holds = 0;        // HoldReads counted and not yet ended
 };
 
 BkfState& StateOf(FileControlBlock& file) { return static_cast<BkfState&>(*file.state); }
@@ -421,7 +446,7 @@ int32_t Runner::Close() {
   // Every record and table byte of this control block goes with it.
   state_.table.reset();
   state_.shared->locks->UnlockAll(&state_);
-  state_.SetReadHold(false);
+  state_.EndHolds();
   state_.locked = false;
   file_.flags |= kFcbDiscardState;
   return Release(&state_.shared);
@@ -532,7 +557,8 @@ int32_t Runner::Send() {
   } else if (StartsWith(command, "READHOLD")) {
     if (!table()) return kErrFileNotOpen;
     if (value_after("READHOLD", &value)) state_.SetReadHold(value == "ON");
-    out = state_.read_hold ? "ON" : "OFF";
+    // Whether the block holds its reads now, for SEND's sake or a view's.
+    out = state_.read_hold || state_.run_holds > 0 ? "ON" : "OFF";
   } else if (StartsWith(command, "FLAGS")) {
     if (!table()) return kErrFileNotOpen;
     if (!state_.suffix) {

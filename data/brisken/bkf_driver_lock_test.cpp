@@ -55,6 +55,7 @@ class Station {
     return n;
   }
   bool Holding() const { return fcb_.state && fcb_.state->IsHolding(); }
+  void HoldReads(bool on) { fcb_.state->HoldReads(on); }
 
  private:
   FileControlBlock fcb_;
@@ -311,6 +312,20 @@ TEST_F(BkfDriverLockTest, AReadHoldKeepsOtherProcessesFromCommittingUntilItEnds)
   EXPECT_EQ(s.Records(), 4);
   ASSERT_EQ(s.GetByName("Baker"), 0);
   EXPECT_EQ(s.Read().phone, "123");
+
+  // A run of reads (as a view makes) holds apart from what SEND asked for:
+  // ending it leaves the SEND's hold on.
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD=ON"), Argument::TextAnswer(&reply)}), 0);
+  s.HoldReads(true);
+  s.HoldReads(false);
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD"), Argument::TextAnswer(&reply)}), 0);
+  EXPECT_EQ(reply, "ON");
+  s.HoldReads(true);
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD=OFF"), Argument::TextAnswer(&reply)}), 0);
+  EXPECT_EQ(reply, "ON");  // the run's hold goes on
+  s.HoldReads(false);
+  ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD"), Argument::TextAnswer(&reply)}), 0);
+  EXPECT_EQ(reply, "OFF");
 
   // A hold left on is given up with the control block's close.
   ASSERT_EQ(s.Run(kOpSend, {Argument::Text("READHOLD=ON"), Argument::TextAnswer(&reply)}), 0);
