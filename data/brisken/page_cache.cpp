@@ -119,7 +119,7 @@ void PageCache::Erase(Page* page) {
 void PageCache::MarkDirty(Page* page) {
   if (page->dirty()) {
     page->lru_tick = ++dirty_tick_;
-  dirty_sorted_ = false;
+    dirty_sorted_ = false;
     return;
   }
   clean_bytes_ -= std::min(clean_bytes_, page->planned_size());
