@@ -42,4 +42,16 @@ enum TypeCode : uint8_t {
 // The type's name as the structure dump prints it; "UNKNOWN" outside 0..30.
 const char* TypeName(int code);
 
+// Bytes of a plain integer type (BYTE, SHORT, USHORT, LONG, ULONG); 0 for any other.
+constexpr uint32_t IntegerTypeSize(uint8_t type) {
+  switch (type) {
+    case kTypeByte: return 1;
+    case kTypeShort:
+    case kTypeUShort: return 2;
+    case kTypeLong:
+    case kTypeULong: return 4;
+    default: return 0;
+  }
+}
+
 }  // namespace korvex

@@ -34,12 +34,9 @@ struct Record {
   std::string_view data() const { return std::string_view(bytes).substr(header_len); }
   RecordView view() const { return {bytes, header_len}; }
   // Copies v, reusing this record's storage.
-  void Assign(RecordView v) {
+  Record& operator=(RecordView v) {
     bytes.assign(v.bytes.data(), v.bytes.size());
     header_len = v.header_len;
-  }
-  Record& operator=(RecordView v) {
-    Assign(v);
     return *this;
   }
 };

@@ -10,18 +10,6 @@ namespace korvex::view {
 
 namespace {
 
-// Bytes an integer field's value is read from (0: not an integer field).
-uint32_t IntegerBytes(uint8_t type) {
-  switch (type) {
-    case kTypeByte: return 1;
-    case kTypeShort:
-    case kTypeUShort: return 2;
-    case kTypeLong:
-    case kTypeULong: return 4;
-    default: return 0;
-  }
-}
-
 bool IsText(uint8_t type) { return type == kTypeString || type == kTypeCString || type == kTypePString; }
 
 constexpr size_t kIntegerWidth = 8;
@@ -57,7 +45,8 @@ SortKeyReader::SortKeyReader(std::vector<OrderTerm> terms) : terms_(std::move(te
           f.type = type;
           if (IsText(type)) {
             f.source = upper_case ? Source::kUpperText : Source::kText;
-          } else if (!upper_case && IntegerBytes(type) != 0 && place.element_size >= IntegerBytes(type)) {
+          } else if (const uint32_t n = IntegerTypeSize(type);
+                     !upper_case && n != 0 && place.element_size >= n) {
             f.source = Source::kInteger;
           }
         }

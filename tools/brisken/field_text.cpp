@@ -159,19 +159,7 @@ int SignificantPlaces(std::string_view text) {
   return static_cast<int>(end - point - 1);
 }
 
-// The stored size of an integer field type, 0 for any other type (DATE and
-// TIME, integers too as stored numbers, have texts of their own here).
-uint32_t PlainIntegerSize(uint8_t type) {
-  switch (type) {
-    case kTypeByte: return 1;
-    case kTypeShort:
-    case kTypeUShort: return 2;
-    case kTypeLong:
-    case kTypeULong: return 4;
-    default: return 0;
-  }
-}
-
+// DATE and TIME, integers too as stored numbers, have texts of their own here.
 bool PlainIntegerInRange(uint8_t type, int64_t v) {
   switch (type) {
     case kTypeByte: return v >= 0 && v <= 255;
@@ -188,7 +176,7 @@ bool PlainIntegerInRange(uint8_t type, int64_t v) {
 // that plain form or out of range: the general path then decides (and words
 // the reason).
 bool PlainIntegerFromText(uint8_t type, uint32_t size, std::string_view text, uint8_t* bytes) {
-  if (PlainIntegerSize(type) != size || text.empty()) return false;
+  if (IntegerTypeSize(type) != size || text.empty()) return false;
   size_t at = text[0] == '-' ? 1 : 0;
   if (at == text.size() || text.size() - at > 18) return false;
   int64_t v = 0;
@@ -204,7 +192,7 @@ bool PlainIntegerFromText(uint8_t type, uint32_t size, std::string_view text, ui
 }
 
 bool PlainIntegerToText(uint8_t type, uint32_t size, const uint8_t* bytes, std::string* text) {
-  if (PlainIntegerSize(type) != size) return false;
+  if (IntegerTypeSize(type) != size) return false;
   int64_t v = 0;
   switch (type) {
     case kTypeByte: v = bytes[0]; break;
